@@ -1,0 +1,68 @@
+#pragma once
+
+#include "FftConvolver.h"
+#include "InputConfiguration.h"
+#include "SlotPanner.h"
+#include "SpeakerRing.h"
+
+#include <cstddef>
+#include <array>
+#include <atomic>
+#include <memory>
+
+namespace vendrasolith
+{
+/** Renders a block of host input channels to the binaural pair: channels are read into
+    slots by the input configuration, panned by Angle and Width onto the loudspeaker
+    feeds and convolved with the head-related responses, 768 samples late.
+
+    Threads: setAngle and setWidth may be called from any thread; they take effect at
+    the start of the next render. Everything else belongs to the audio thread. */
+class BinauralRenderer
+{
+public:
+    static constexpr int kLatency = FftConvolver::kDelay;
+
+    BinauralRenderer();
+
+    /** Normalised Angle, 0…1 for a full turn clockwise. Clamped; a NaN is ignored. */
+    void setAngle (float normalised) noexcept;
+    /** Normalised Width, 0 (all channels at Angle) … 1 (every channel at its own place). */
+    void setWidth (float normalised) noexcept;
+    void setPanGain (float gain) noexcept { panner.setPanGain (gain); }
+
+    /** Clears the slots and installs the channel map; values outside 0…9 act as 5. */
+    void setInputConfiguration (int value) noexcept;
+
+    /** Reads numInputs channels (those of the current configuration) and overwrites the
+        two outputs. In-place use is safe. Blocks longer than 8192 samples are rendered
+        in consecutive pieces. Non-finite input samples are rendered as silence. */
+    void render (const float* const* inputs, float* const* outputs, int numInputs, int numSamples) noexcept;
+
+    float getAngle() const noexcept { return angle.load (std::memory_order_relaxed); }
+    float getWidth() const noexcept { return width.load (std::memory_order_relaxed); }
+    /** The last block read into a slot (0 L, 1 R, 2 C, 3 Lss, 4 Lsr, 5 LFE, 6 Rsr, 7 Rss). */
+    const float* slotSamples (int slot) const noexcept { return slotPointers[(size_t) slot]; }
+    const SlotPanner& slotPanner() const noexcept { return panner; }
+    const SpeakerRing& speakerRing() const noexcept { return ring; }
+    const FftConvolver& convolver() const noexcept { return *fft; }
+
+private:
+    void applyControls() noexcept;
+    void renderPiece (const float* const* inputs, float* const* outputs, int numInputs, int offset, int numSamples) noexcept;
+
+    std::atomic<float> angle { 0.0f };
+    std::atomic<float> width { 1.0f };
+
+    std::unique_ptr<FftConvolver> fft;
+    SpeakerRing ring;
+    SlotPanner panner { ring };
+
+    using Buffer = std::array<float, kMaxBlockSize>;
+    std::unique_ptr<std::array<Buffer, SlotPanner::kNumSlots>> slotBuffers;
+    std::unique_ptr<std::array<Buffer, kNumFeeds>> feedBuffers;
+    std::array<float*, SlotPanner::kNumSlots> slotPointers {};
+    std::array<float*, kNumFeeds> feedPointers {};
+    std::array<int, kNumFeeds> channelMap {};
+};
+} // namespace vendrasolith

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "RenderLimits.h"
+
+#include <cstddef>
+#include <array>
+
+namespace vendrasolith
+{
+/** The head-related impulse responses the renderer listens through: 16 responses of
+    256 taps, ear-major (response m belongs to ear m / 8 and feed m % 8). The values
+    are compiled into the library from assets/hrir/hrir_kemar.f32 (little-endian floats). */
+class HrirSet
+{
+public:
+    static constexpr int kTaps = 256;
+    static constexpr int kResponses = kNumEars * kNumFeeds;
+    static constexpr int kValues = kTaps * kResponses;
+
+    /** Decodes the embedded table. */
+    HrirSet();
+
+    const float* values() const noexcept { return table.data(); }
+    const float* response (int m) const noexcept { return table.data() + kTaps * m; }
+    const float* response (int ear, int feed) const noexcept { return response (ear * kNumFeeds + feed); }
+
+private:
+    std::array<float, kValues> table {};
+};
+} // namespace vendrasolith

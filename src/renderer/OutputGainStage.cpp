@@ -1,0 +1,44 @@
+#include "OutputGainStage.h"
+#include "Glide.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vendrasolith
+{
+float OutputGainStage::targetForParameter (float value) noexcept
+{
+    const float level = value * 100.0f - 90.0f;
+
+    if (! (level > -100.0f))
+        return 0.0f;
+
+    return (float) std::min (std::pow (10.0, (double) level * 0.05), kMaxLinearGain);
+}
+
+void OutputGainStage::setGainParameter (float value) noexcept
+{
+    targetGain.store (targetForParameter (value), std::memory_order_relaxed);
+}
+
+void OutputGainStage::process (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    const float target = targetGain.load (std::memory_order_relaxed);
+
+    if (std::fabs ((double) current - (double) target) > kSilenceThreshold)
+    {
+        for (int k = 0; k < numSamples; ++k)
+        {
+            current = glideStep (current, target);
+            for (int c = 0; c < numChannels; ++c)
+                channels[c][k] *= current;
+        }
+        return;
+    }
+
+    current = target;
+    for (int c = 0; c < numChannels; ++c)
+        for (int k = 0; k < numSamples; ++k)
+            channels[c][k] *= current;
+}
+} // namespace vendrasolith

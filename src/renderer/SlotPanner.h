@@ -1,0 +1,47 @@
+#pragma once
+
+#include "SpeakerRing.h"
+
+#include <cstddef>
+#include <array>
+
+namespace vendrasolith
+{
+/** Spreads the eight input slots over the ring's feeds. At Width 1 each slot keeps its
+    own loudspeaker direction; as Width falls, each slot's direct image travels the short
+    way towards Angle and a second, alternate image travels the long way round, weighted
+    by how far the slot lies from Angle. At Width 0 both images sit at Angle. */
+class SlotPanner
+{
+public:
+    static constexpr int kNumSlots = 8;
+    static constexpr std::array<float, kNumSlots> baseDirections { 330.0f, 30.0f, 0.0f, 270.0f, 240.0f, 180.0f, 120.0f, 90.0f };
+
+    explicit SlotPanner (SpeakerRing& ring);
+
+    void setAngleDegrees (float degrees) noexcept;
+    void setWidth (float width) noexcept;
+    void setPanGain (float gain) noexcept { panGain = gain; }
+
+    /** Adds every slot's two images into the feeds. */
+    void pan (const float* const* slots, float* const* feeds, int numSamples) noexcept;
+
+    float angleDegrees() const noexcept { return angle; }
+    float width() const noexcept { return widthValue; }
+    float directDirection (int slot) const noexcept { return direct[(size_t) slot]; }
+    float alternateDirection (int slot) const noexcept { return alternate[(size_t) slot]; }
+    float alternateWeight (int slot) const noexcept { return alternateWeights[(size_t) slot]; }
+
+private:
+    void recomputeImages() noexcept;
+
+    SpeakerRing& ring;
+    float panGain = 1.0f;
+    int slotCount = kNumSlots;
+    float angle = 0.0f;
+    float widthValue = 1.0f;
+    std::array<float, kNumSlots> direct = baseDirections;
+    std::array<float, kNumSlots> alternate = baseDirections;
+    std::array<float, kNumSlots> alternateWeights {};
+};
+} // namespace vendrasolith
