@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vendrasolith
 {
@@ -61,8 +62,13 @@ void BinauralRenderer::renderPiece (const float* const* inputs, float* const* ou
     {
         const float* source = inputs[c] + offset;
         float* slot = slotPointers[(size_t) channelMap[(size_t) c]];
+        // NaN, infinities and denormals enter as silence: nothing downstream can be poisoned
+        // or slowed down by them, without switching the processor to flush-to-zero.
         for (int k = 0; k < numSamples; ++k)
-            slot[k] = std::isfinite (source[k]) ? source[k] : 0.0f;
+        {
+            const float magnitude = std::fabs (source[k]);
+            slot[k] = magnitude >= std::numeric_limits<float>::min() && magnitude <= std::numeric_limits<float>::max() ? source[k] : 0.0f;
+        }
     }
 
     for (auto* feed : feedPointers)

@@ -1,0 +1,339 @@
+// Times the per-block chain the plug-in runs (render, bass boost, output gain) for each
+// input layout and block size, and sets it against the bare FFT work of the same hops
+// timed in the same run, so the figures say how much the chain adds on top of its floor.
+//
+// Output, one line per case:
+//   config=<mono|stereo|5.1|7.1> block=<n> ns_per_sample=<x> rtf=<x> floor_ratio=<x>
+// ns_per_sample is wall time per sample frame, rtf how many times faster than real time
+// at 48 kHz, floor_ratio the floor's time per sample over the chain's (1.0: no overhead).
+//
+// Options: --seconds=<s> (chain time per repetition, default 0.2), --reps=<n> (default 5),
+// --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
+// --angle=<0..1> and --width=<0..1> (default 0.1 and 0.7), --verbose (detail on stderr).
+
+#include "BassBoostStage.h"
+#include "BinauralRenderer.h"
+#include "FftConvolver.h"
+#include "OutputGainStage.h"
+
+#include <kissfft/kiss_fftr.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace
+{
+using namespace vendrasolith;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kSampleRate = 48000.0;
+constexpr int kBufferChannels = 8;
+
+struct Options
+{
+    double chainSeconds = 0.2;
+    int repetitions = 5;
+    const char* config = nullptr;
+    int block = 0;
+    float angle = 0.1f;
+    float width = 0.7f;
+    bool verbose = false;
+};
+
+struct Layout
+{
+    const char* name;
+    int configuration;
+    int channels;
+};
+
+constexpr std::array<Layout, 4> layouts { { { "mono", 0, 1 }, { "stereo", 1, 2 }, { "5.1", 2, 6 }, { "7.1", 5, 8 } } };
+constexpr std::array<int, 3> blockSizes { 64, 512, 8192 };
+
+std::vector<float> noise (std::mt19937& rng, size_t count)
+{
+    std::uniform_real_distribution<float> dist (-1.0f, 1.0f);
+    std::vector<float> v (count);
+    for (auto& x : v)
+        x = dist (rng);
+    return v;
+}
+
+/** The irreducible work of one 768-sample hop of the convolver: every feed forward
+    transformed, its spectrum multiplied into both ears, both ears transformed back. */
+class FftFloor
+{
+public:
+    static constexpr int kSize = FftConvolver::kFftSize;
+    static constexpr int kBins = FftConvolver::kNumBins;
+
+    explicit FftFloor (std::mt19937& rng)
+        : forward (kiss_fftr_alloc (kSize, 0, nullptr, nullptr)),
+          inverse (kiss_fftr_alloc (kSize, 1, nullptr, nullptr)),
+          frames (noise (rng, (size_t) (kNumFeeds * kSize))),
+          spectrum ((size_t) kBins),
+          filters ((size_t) (kNumEars * kNumFeeds * kBins)),
+          outputSpectra ((size_t) (kNumEars * kBins)),
+          outputFrames ((size_t) (kNumEars * kSize))
+    {
+        if (forward == nullptr || inverse == nullptr)
+            throw std::runtime_error ("kiss_fftr_alloc failed");
+
+        const auto values = noise (rng, filters.size() * 2);
+        for (size_t k = 0; k < filters.size(); ++k)
+            filters[k] = { values[2 * k] * 0.01f, values[2 * k + 1] * 0.01f };
+    }
+
+    ~FftFloor()
+    {
+        kiss_fftr_free (forward);
+        kiss_fftr_free (inverse);
+    }
+
+    FftFloor (const FftFloor&) = delete;
+    FftFloor& operator= (const FftFloor&) = delete;
+
+    void hop() noexcept
+    {
+        for (int feed = 0; feed < kNumFeeds; ++feed)
+        {
+            kiss_fftr (forward, frames.data() + feed * kSize, spectrum.data());
+
+            // restrict lets the compiler vectorise the products, as a floor should.
+            const kiss_fft_cpx* __restrict X = spectrum.data();
+            for (int ear = 0; ear < kNumEars; ++ear)
+            {
+                const kiss_fft_cpx* __restrict H = filters.data() + (ear * kNumFeeds + feed) * kBins;
+                kiss_fft_cpx* __restrict Y = outputSpectra.data() + ear * kBins;
+
+                if (feed == 0)
+                {
+                    for (int k = 0; k < kBins; ++k)
+                    {
+                        Y[k].r = X[k].r * H[k].r - X[k].i * H[k].i;
+                        Y[k].i = X[k].r * H[k].i + X[k].i * H[k].r;
+                    }
+                }
+                else
+                {
+                    for (int k = 0; k < kBins; ++k)
+                    {
+                        Y[k].r += X[k].r * H[k].r - X[k].i * H[k].i;
+                        Y[k].i += X[k].r * H[k].i + X[k].i * H[k].r;
+                    }
+                }
+            }
+        }
+
+        for (int ear = 0; ear < kNumEars; ++ear)
+            kiss_fftri (inverse, outputSpectra.data() + ear * kBins, outputFrames.data() + ear * kSize);
+    }
+
+    float probe() const noexcept { return outputFrames[0] + outputFrames[(size_t) kSize]; }
+
+private:
+    kiss_fftr_cfg forward;
+    kiss_fftr_cfg inverse;
+    std::vector<float> frames;
+    std::vector<kiss_fft_cpx> spectrum;
+    std::vector<kiss_fft_cpx> filters;
+    std::vector<kiss_fft_cpx> outputSpectra;
+    std::vector<float> outputFrames;
+};
+
+/** The plug-in's per-block chain, in place on an eight-channel buffer of noise. */
+class Chain
+{
+public:
+    Chain (const Layout& layout, int blockSize, const Options& options, std::mt19937& rng)
+        : numInputs (layout.channels),
+          block (blockSize),
+          renderer (std::make_unique<BinauralRenderer>())
+    {
+        renderer->setPanGain (4.0f);
+        renderer->setInputConfiguration (layout.configuration);
+        // Off-default Angle and Width put every slot's alternate image to work.
+        renderer->setAngle (options.angle);
+        renderer->setWidth (options.width);
+        bass.setStep (3);
+        gain.setGainParameter (0.9f); // 0 dB
+
+        for (int c = 0; c < kBufferChannels; ++c)
+        {
+            buffer[(size_t) c] = noise (rng, (size_t) block);
+            channels[(size_t) c] = buffer[(size_t) c].data();
+        }
+        // The chain overwrites channels 0 and 1; each block starts from fresh input there.
+        fresh[0] = buffer[0];
+        fresh[1] = buffer[1];
+    }
+
+    void processBlock() noexcept
+    {
+        std::memcpy (channels[0], fresh[0].data(), sizeof (float) * (size_t) block);
+        std::memcpy (channels[1], fresh[1].data(), sizeof (float) * (size_t) block);
+
+        renderer->render (channels.data(), channels.data(), numInputs, block);
+        bass.process (channels.data(), block);
+        gain.process (channels.data(), kNumEars, block);
+    }
+
+    int blockSize() const noexcept { return block; }
+    long long forwardTransforms() const noexcept { return renderer->convolver().forwardTransformCount(); }
+
+    bool outputIsFinite() const noexcept
+    {
+        for (int c = 0; c < kNumEars; ++c)
+            for (int k = 0; k < block; ++k)
+                if (! std::isfinite (channels[(size_t) c][(size_t) k]))
+                    return false;
+        return true;
+    }
+
+private:
+    int numInputs;
+    int block;
+    std::unique_ptr<BinauralRenderer> renderer;
+    BassBoostStage bass;
+    OutputGainStage gain;
+    std::array<std::vector<float>, kBufferChannels> buffer;
+    std::array<std::vector<float>, 2> fresh;
+    std::array<float*, kBufferChannels> channels {};
+};
+
+/** Repeats step until at least `seconds` have passed; returns wall nanoseconds per sample. */
+template <typename Step>
+double nsPerSample (Step&& step, int samplesPerStep, double seconds)
+{
+    const auto limit = std::chrono::duration<double> (seconds);
+    long long samples = 0;
+    const auto start = Clock::now();
+    auto now = start;
+
+    do
+    {
+        step();
+        samples += samplesPerStep;
+        now = Clock::now();
+    } while (now - start < limit);
+
+    return std::chrono::duration<double, std::nano> (now - start).count() / (double) samples;
+}
+
+double median (std::vector<double> v)
+{
+    std::sort (v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+Options parseOptions (int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i)
+    {
+        const char* a = argv[i];
+        if (std::strncmp (a, "--seconds=", 10) == 0)
+            o.chainSeconds = std::atof (a + 10);
+        else if (std::strncmp (a, "--reps=", 7) == 0)
+            o.repetitions = std::atoi (a + 7);
+        else if (std::strncmp (a, "--config=", 9) == 0)
+            o.config = a + 9;
+        else if (std::strncmp (a, "--block=", 8) == 0)
+            o.block = std::atoi (a + 8);
+        else if (std::strncmp (a, "--angle=", 8) == 0)
+            o.angle = (float) std::atof (a + 8);
+        else if (std::strncmp (a, "--width=", 8) == 0)
+            o.width = (float) std::atof (a + 8);
+        else if (std::strcmp (a, "--verbose") == 0)
+            o.verbose = true;
+        else
+        {
+            std::fprintf (stderr, "usage: %s [--seconds=S] [--reps=N] [--config=NAME] [--block=N] "
+                                  "[--angle=A] [--width=W] [--verbose]\n", argv[0]);
+            std::exit (2);
+        }
+    }
+    o.chainSeconds = std::max (o.chainSeconds, 0.001);
+    o.repetitions = std::max (o.repetitions, 1);
+    return o;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    const Options options = parseOptions (argc, argv);
+    std::mt19937 rng (20240611u);
+    FftFloor floor (rng);
+    float sink = 0.0f;
+
+    for (const auto& layout : layouts)
+    {
+        for (const int blockSize : blockSizes)
+        {
+            if ((options.config != nullptr && std::strcmp (options.config, layout.name) != 0)
+                || (options.block != 0 && options.block != blockSize))
+                continue;
+
+            Chain chain (layout, blockSize, options, rng);
+
+            // Let the gain glides settle and the caches warm before timing.
+            nsPerSample ([&] { chain.processBlock(); }, blockSize, 0.02);
+            for (int done = 0; done < 4 * FftConvolver::kHop; done += blockSize)
+                chain.processBlock();
+
+            if (! chain.outputIsFinite())
+            {
+                std::fprintf (stderr, "config=%s block=%d: non-finite output\n", layout.name, blockSize);
+                return 1;
+            }
+
+            std::vector<double> chainNs, floorNs, ratios;
+            const long long transformsBefore = chain.forwardTransforms();
+            long long chainSamples = 0;
+
+            for (int r = 0; r < options.repetitions; ++r)
+            {
+                // Floor and chain back to back, so clock drift hits both alike.
+                const double f = nsPerSample ([&] { floor.hop(); sink += floor.probe(); },
+                                              FftConvolver::kHop, 0.5 * options.chainSeconds);
+                const double c = nsPerSample ([&] { chain.processBlock(); chainSamples += blockSize; },
+                                              blockSize, options.chainSeconds);
+                floorNs.push_back (f);
+                chainNs.push_back (c);
+                ratios.push_back (f / c);
+            }
+
+            const double ns = median (chainNs);
+            const double rtf = 1.0e9 / (kSampleRate * ns);
+            std::printf ("config=%s block=%d ns_per_sample=%.2f rtf=%.1f floor_ratio=%.3f\n",
+                         layout.name, blockSize, ns, rtf, median (ratios));
+            std::fflush (stdout);
+
+            if (options.verbose)
+            {
+                const double hops = (double) chainSamples / FftConvolver::kHop;
+                std::fprintf (stderr, "  floor %.2f ns/sample (%.2f us/hop), chain %.2f..%.2f ns/sample, "
+                                      "%.2f forward transforms per hop\n",
+                              median (floorNs), median (floorNs) * FftConvolver::kHop / 1000.0,
+                              *std::min_element (chainNs.begin(), chainNs.end()),
+                              *std::max_element (chainNs.begin(), chainNs.end()),
+                              (double) (chain.forwardTransforms() - transformsBefore) / hops);
+            }
+        }
+    }
+
+    // Keeps the floor's results observable.
+    if (! std::isfinite (sink))
+        std::fprintf (stderr, "floor produced a non-finite value\n");
+    return 0;
+}

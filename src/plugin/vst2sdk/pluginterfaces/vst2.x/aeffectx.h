@@ -1,0 +1,2 @@
+// The free VST 2.4-compatible headers, found where the framework looks for the SDK.
+#include <pluginterfaces/fst/aeffectx.h>

@@ -1,0 +1,87 @@
+// Saving and restoring the processor's settings as the host's opaque state block.
+#include "ParameterText.h"
+#include "VantorAudioProcessor.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr const char* parameterKeys[] = { "Angle", "Width", "Gain" };
+constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!"
+
+/** Narrows a stored number to float; magnitudes beyond float's range become infinities. */
+float narrowToFloat (double value)
+{
+    if (value > (double) std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::infinity();
+    if (value < -(double) std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::infinity();
+    return (float) value;
+}
+
+/** Truncates a stored number towards zero; values no integer can hold saturate, and a NaN gives 0. */
+int truncateToInt (double text)
+{
+    const float value = narrowToFloat (text);
+    if (std::isnan (value))
+        return 0;
+    constexpr float limit = 2147483520.0f; // the largest float below 2^31
+    return (int) juce::jlimit (-limit, limit, value);
+}
+
+/** The framework's binary XML layout (magic, length, text, zero byte), written without an
+    XML declaration so the block stays a single short document. */
+void writeStateBlock (const juce::XmlElement& xml, juce::MemoryBlock& destData)
+{
+    const auto text = xml.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    const auto utf8Length = text.getNumBytesAsUTF8();
+
+    destData.reset();
+    juce::MemoryOutputStream out (destData, false);
+    out.writeInt ((int) stateMagic);
+    out.writeInt ((int) utf8Length);
+    out.write (text.toRawUTF8(), utf8Length);
+    out.writeByte (0);
+}
+} // namespace
+
+void VantorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    juce::XmlElement root ("Root");
+
+    for (int i = 0; i < numParameters; ++i)
+        root.createNewChildElement (parameterKeys[i])->addTextElement (vendrasolith::formatParameterValue (getParameterValue (i)));
+
+    root.createNewChildElement ("idxInputConfig")->addTextElement (juce::String (getInputConfiguration()));
+    root.createNewChildElement ("idxBassBoost")->addTextElement (juce::String (getBassBoostStep()));
+    root.createNewChildElement ("idxGUI")->addTextElement (juce::String (getGuiIndex()));
+
+    writeStateBlock (root, destData);
+}
+
+void VantorAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    if (xml == nullptr)
+        return;
+
+    for (auto* child : xml->getChildIterator())
+    {
+        const auto& tag = child->getTagName();
+        const double number = child->getAllSubText().getDoubleValue();
+
+        for (int i = 0; i < numParameters; ++i)
+            if (tag.equalsIgnoreCase (parameterKeys[i]))
+                setParameter (i, narrowToFloat (number));
+
+        if (tag.equalsIgnoreCase ("idxInputConfig"))
+            requestInputConfiguration (truncateToInt (number));
+        else if (tag.equalsIgnoreCase ("idxBassBoost"))
+            setBassBoostStep (truncateToInt (number));
+        else if (tag.equalsIgnoreCase ("idxGUI"))
+            setGuiIndex (truncateToInt (number));
+    }
+
+    setEditorRefreshPending (true);
+}

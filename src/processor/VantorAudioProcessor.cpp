@@ -1,0 +1,204 @@
+#include "VantorAudioProcessor.h"
+#include "VantorAudioProcessorEditor.h"
+#include "VantorParameter.h"
+
+#include <algorithm>
+
+namespace
+{
+struct ParameterInfo
+{
+    const char* name;
+    float defaultValue;
+};
+constexpr std::array<ParameterInfo, VantorAudioProcessor::numParameters> parameterInfo { {
+    { "Angle", 0.0f }, { "Width", 1.0f }, { "Gain", 0.9f } } };
+
+/** The channel pairs hosts may run the plug-in with, in the order they are offered. */
+constexpr std::array<std::array<int, 2>, 6> channelPairs { { { 2, 2 }, { 1, 2 }, { 6, 2 }, { 6, 6 }, { 8, 2 }, { 8, 8 } } };
+
+bool isCubase (juce::PluginHostType::HostType type) noexcept
+{
+    using H = juce::PluginHostType;
+    constexpr H::HostType cubases[] = { H::SteinbergCubase4, H::SteinbergCubase5, H::SteinbergCubase5Bridged,
+                                        H::SteinbergCubase6, H::SteinbergCubase7, H::SteinbergCubase8,
+                                        H::SteinbergCubase8_5, H::SteinbergCubase9, H::SteinbergCubase9_5,
+                                        H::SteinbergCubase10, H::SteinbergCubase10_5, H::SteinbergCubaseGeneric };
+    return std::find (std::begin (cubases), std::end (cubases), type) != std::end (cubases);
+}
+
+bool isProTools (juce::PluginHostType::HostType type) noexcept
+{
+    using H = juce::PluginHostType;
+    return type == H::AvidProTools;
+}
+
+bool isLogic (juce::PluginHostType::HostType type) noexcept
+{
+    using H = juce::PluginHostType;
+    return type == H::AppleLogic;
+}
+} // namespace
+
+//==============================================================================
+VantorAudioProcessor::VantorAudioProcessor() : VantorAudioProcessor (juce::PluginHostType().type) {}
+
+VantorAudioProcessor::VantorAudioProcessor (juce::PluginHostType::HostType detectedHost)
+    : AudioProcessor (BusesProperties().withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                                       .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      hostType (detectedHost)
+{
+    setLatencySamples (kLatencySamples);
+
+    for (int i = 0; i < numParameters; ++i)
+    {
+        auto parameter = std::make_unique<VantorParameter> (*this, i, parameterInfo[(size_t) i].name,
+                                                            parameterInfo[(size_t) i].defaultValue);
+        parameters[(size_t) i] = parameter.get();
+        addParameter (parameter.release());
+    }
+
+    for (int i = 0; i < numParameters; ++i)
+        parameters[(size_t) i]->setValueNotifyingHost (parameterInfo[(size_t) i].defaultValue);
+
+    inputConfiguration = kNotChosen;
+    renderedOutputCount = kRenderedOutputs;
+    renderer.setPanGain (4.0f);
+    editorRefreshPending = true;
+    guiIndex = 0;
+}
+
+VantorAudioProcessor::~VantorAudioProcessor() = default;
+
+//==============================================================================
+int VantorAudioProcessor::channelCountOf (int configuration) noexcept
+{
+    switch (configuration)
+    {
+        case 0: return 1;
+        case 1: return 2;
+        case 2: case 3: case 4: case 8: return 6;
+        default: return 8;
+    }
+}
+
+int VantorAudioProcessor::automaticConfiguration (juce::PluginHostType::HostType type, int inputChannels) noexcept
+{
+    const bool proTools = isProTools (type), logic = isLogic (type);
+    switch (inputChannels)
+    {
+        case 2: return 1;
+        case 6: return proTools ? 3 : logic ? 8 : 2;
+        case 8: return proTools ? 6 : logic ? 9 : 5;
+        default: return 0;
+    }
+}
+
+bool VantorAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const int ins = layouts.getMainInputChannels(), outs = layouts.getMainOutputChannels();
+    return std::any_of (channelPairs.begin(), channelPairs.end(),
+                        [=] (const auto& pair) { return pair[0] == ins && pair[1] == outs; });
+}
+
+void VantorAudioProcessor::prepareToPlay (double, int)
+{
+    if (inputConfiguration.load() == kNotChosen || isCubase (hostType))
+    {
+        requestInputConfiguration (automaticConfiguration (hostType, getTotalNumInputChannels()));
+        applyInputConfiguration();
+    }
+
+    setLatencySamples (kLatencySamples);
+}
+
+void VantorAudioProcessor::requestInputConfiguration (int index) noexcept
+{
+    if (inputConfiguration.exchange (index) != index)
+        configurationPending.store (true);
+}
+
+void VantorAudioProcessor::applyInputConfiguration() noexcept
+{
+    // Clear the flag before reading, so a request arriving meanwhile is applied next block.
+    configurationPending.store (false);
+    const int configuration = inputConfiguration.load();
+    activeInputCount.store (channelCountOf (configuration));
+    renderer.setInputConfiguration (configuration);
+}
+
+//==============================================================================
+void VantorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    if (configurationPending.load())
+        applyInputConfiguration();
+
+    if (activeInputCount.load() > getTotalNumInputChannels())
+    {
+        requestInputConfiguration (0);
+        applyInputConfiguration();
+    }
+
+    const int numSamples = buffer.getNumSamples();
+    const int numChannels = buffer.getNumChannels();
+    float* const* channels = buffer.getArrayOfWritePointers();
+
+    for (int offset = 0; offset < numSamples; offset += vendrasolith::kMaxBlockSize)
+    {
+        const int pieceLength = std::min (vendrasolith::kMaxBlockSize, numSamples - offset);
+        std::array<float*, 8> piece {};
+        for (int c = 0; c < std::min (numChannels, 8); ++c)
+            piece[(size_t) c] = channels[c] + offset;
+        processPiece (piece.data(), std::min (numChannels, 8), pieceLength);
+    }
+
+    for (int c = renderedOutputCount; c < getTotalNumOutputChannels() && c < numChannels; ++c)
+        buffer.clear (c, 0, numSamples);
+}
+
+void VantorAudioProcessor::processPiece (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    renderer.render (channels, channels, activeInputCount.load(), numSamples);
+    bassBoost.process (channels, numSamples);
+    outputGain.process (channels, numChannels, numSamples);
+}
+
+void VantorAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    for (int c = renderedOutputCount; c < getTotalNumOutputChannels() && c < buffer.getNumChannels(); ++c)
+        buffer.clear (c, 0, buffer.getNumSamples());
+}
+
+//==============================================================================
+void VantorAudioProcessor::setParameter (int index, float value)
+{
+    if (! juce::isPositiveAndBelow (index, (int) numParameters))
+        return;
+
+    parameterValues[(size_t) index].store (value);
+
+    switch (index)
+    {
+        case angleIndex: renderer.setAngle (value); break;
+        case widthIndex: renderer.setWidth (value); break;
+        case gainIndex:  outputGain.setGainParameter (value); break;
+        default: break;
+    }
+
+    editorRefreshPending = true;
+}
+
+float VantorAudioProcessor::getParameterValue (int index) const noexcept
+{
+    return juce::isPositiveAndBelow (index, (int) numParameters) ? parameterValues[(size_t) index].load() : 0.0f;
+}
+
+juce::AudioProcessorParameter* VantorAudioProcessor::getParameterObject (int index) const noexcept
+{
+    return juce::isPositiveAndBelow (index, (int) numParameters) ? parameters[(size_t) index] : nullptr;
+}
+
+juce::AudioProcessorEditor* VantorAudioProcessor::createEditor()
+{
+    return new VantorAudioProcessorEditor (*this);
+}

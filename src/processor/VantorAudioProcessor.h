@@ -1,0 +1,112 @@
+#pragma once
+
+#include "BassBoostStage.h"
+#include "BinauralRenderer.h"
+#include "OutputGainStage.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <atomic>
+
+class VantorParameter;
+
+/** The plug-in's audio object: renders the host's input channels binaurally according
+    to the chosen input configuration, with Angle, Width and Gain as host parameters.
+
+    Threads: the host's audio thread runs processBlock; parameters, state and the
+    editor's requests may arrive on any other thread. Everything they hand over is
+    atomic and reaches the audio path at the start of the next block. */
+class VantorAudioProcessor : public juce::AudioProcessor
+{
+public:
+    enum ParameterIndex { angleIndex = 0, widthIndex = 1, gainIndex = 2, numParameters = 3 };
+
+    static constexpr int kLatencySamples = vendrasolith::BinauralRenderer::kLatency + 24;
+    static constexpr int kRenderedOutputs = 2;
+    static constexpr int kNotChosen = -1;
+
+    VantorAudioProcessor();
+    /** For hosts detected otherwise, and for tests that stand in for a particular host. */
+    explicit VantorAudioProcessor (juce::PluginHostType::HostType hostType);
+    ~VantorAudioProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override { return "Vendrasolith"; }
+    void prepareToPlay (double sampleRate, int estimatedSamplesPerBlock) override;
+    void releaseResources() override {}
+    using AudioProcessor::processBlock;
+    using AudioProcessor::processBlockBypassed;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    bool isBusesLayoutSupported (const BusesLayout&) const override;
+
+    const juce::String getInputChannelName (int index) const override { return juce::String (index + 1); }
+    const juce::String getOutputChannelName (int index) const override { return juce::String (index + 1); }
+    bool isInputChannelStereoPair (int) const override { return true; }
+    bool isOutputChannelStereoPair (int) const override { return true; }
+
+    double getTailLengthSeconds() const override { return 0.0; }
+    bool acceptsMidi() const override { return true; }
+    bool producesMidi() const override { return false; }
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override { return true; }
+
+    int getNumPrograms() override { return 1; }
+    int getCurrentProgram() override { return 0; }
+    void setCurrentProgram (int) override {}
+    const juce::String getProgramName (int) override { return "Default"; }
+    void changeProgramName (int, const juce::String&) override {}
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    /** Stores a parameter value as received and hands it on (clamped where it is used).
+        Never notifies the host; indices outside 0…2 are ignored. */
+    void setParameter (int index, float value) override;
+    float getParameterValue (int index) const noexcept;
+    /** The parameter object of an index, for gestures and host notification. */
+    juce::AudioProcessorParameter* getParameterObject (int index) const noexcept;
+
+    void requestInputConfiguration (int index) noexcept;
+    void applyInputConfiguration() noexcept;
+    int getInputConfiguration() const noexcept { return inputConfiguration.load(); }
+    int getActiveInputCount() const noexcept { return activeInputCount.load(); }
+    bool isConfigurationPending() const noexcept { return configurationPending.load(); }
+
+    void setBassBoostStep (int step) noexcept { bassBoost.setStep (step); }
+    int getBassBoostStep() const noexcept { return bassBoost.getStep(); }
+
+    int getGuiIndex() const noexcept { return guiIndex.load(); }
+    void setGuiIndex (int index) noexcept { guiIndex.store (index); }
+
+    bool isEditorRefreshPending() const noexcept { return editorRefreshPending.load(); }
+    void setEditorRefreshPending (bool pending) noexcept { editorRefreshPending.store (pending); }
+
+    juce::PluginHostType::HostType getHostType() const noexcept { return hostType; }
+
+    /** The channel count an input configuration reads (8 for anything unknown). */
+    static int channelCountOf (int configuration) noexcept;
+    /** The configuration chosen for a fresh instance from the host's input channel count. */
+    static int automaticConfiguration (juce::PluginHostType::HostType, int inputChannels) noexcept;
+
+private:
+    void processPiece (float* const* channels, int numChannels, int numSamples) noexcept;
+
+    vendrasolith::BinauralRenderer renderer;
+    vendrasolith::OutputGainStage outputGain;
+    const juce::PluginHostType::HostType hostType;
+    std::atomic<int> activeInputCount { 8 };
+    int renderedOutputCount = kRenderedOutputs;
+    std::array<std::atomic<float>, numParameters> parameterValues {};
+    std::atomic<bool> editorRefreshPending { true };
+    std::atomic<bool> configurationPending { false };
+    std::atomic<int> inputConfiguration { kNotChosen };
+    vendrasolith::BassBoostStage bassBoost;
+    std::atomic<int> guiIndex { 0 };
+    std::array<VantorParameter*, numParameters> parameters {};
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VantorAudioProcessor)
+};
