@@ -1,0 +1,52 @@
+#pragma once
+
+#include "VantorAudioProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+/** A processor run the way a host runs it: buses set, prepared, fed blocks. */
+struct HostedProcessor
+{
+    explicit HostedProcessor (int ins = 2, int outs = 2,
+                              juce::PluginHostType::HostType host = juce::PluginHostType::UnknownHost)
+        : processor (std::make_unique<VantorAudioProcessor> (host))
+    {
+        setChannels (ins, outs);
+    }
+
+    void setChannels (int ins, int outs)
+    {
+        processor->setPlayConfigDetails (ins, outs, 48000.0, 512);
+    }
+
+    void prepare() { processor->prepareToPlay (48000.0, 512); }
+
+    /** Processes the buffer in place in blocks of the given size. */
+    void process (juce::AudioBuffer<float>& buffer, int blockSize, bool bypassed = false)
+    {
+        juce::MidiBuffer midi;
+        for (int offset = 0; offset < buffer.getNumSamples(); offset += blockSize)
+        {
+            const int n = std::min (blockSize, buffer.getNumSamples() - offset);
+            juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), offset, n);
+            if (bypassed)
+                processor->processBlockBypassed (block, midi);
+            else
+                processor->processBlock (block, midi);
+        }
+    }
+
+    std::unique_ptr<VantorAudioProcessor> processor;
+};
+
+inline bool allFinite (const juce::AudioBuffer<float>& buffer)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int k = 0; k < buffer.getNumSamples(); ++k)
+            if (! std::isfinite (buffer.getSample (c, k)))
+                return false;
+    return true;
+}
