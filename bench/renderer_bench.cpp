@@ -7,7 +7,11 @@
 // ns_per_sample is wall time per sample frame, rtf how many times faster than real time
 // at 48 kHz, floor_ratio the floor's time per sample over the chain's (1.0: no overhead).
 //
-// Options: --seconds=<s> (chain time per repetition, default 0.2), --reps=<n> (default 5),
+// Each case is timed in repetitions of floor then chain, back to back; the figures are
+// medians over repetitions, which rides out the odd burst of other work on the machine.
+// A case whose wall time clearly exceeded its CPU time is flagged on stderr.
+//
+// Options: --seconds=<s> (chain time per repetition, default 0.1), --reps=<n> (default 9),
 // --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
 // --angle=<0..1> and --width=<0..1> (default 0.1 and 0.7), --verbose (detail on stderr).
 
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -40,8 +45,8 @@ constexpr int kBufferChannels = 8;
 
 struct Options
 {
-    double chainSeconds = 0.2;
-    int repetitions = 5;
+    double chainSeconds = 0.1;
+    int repetitions = 9;
     const char* config = nullptr;
     int block = 0;
     float angle = 0.1f;
@@ -187,7 +192,6 @@ public:
         gain.process (channels.data(), kNumEars, block);
     }
 
-    int blockSize() const noexcept { return block; }
     long long forwardTransforms() const noexcept { return renderer->convolver().forwardTransformCount(); }
 
     bool outputIsFinite() const noexcept
@@ -210,12 +214,19 @@ private:
     std::array<float*, kBufferChannels> channels {};
 };
 
-/** Repeats step until at least `seconds` have passed; returns wall nanoseconds per sample. */
+struct Timing
+{
+    double nsPerSample;
+    double wallOverCpu;
+};
+
+/** Repeats step until at least `seconds` of wall time have passed. */
 template <typename Step>
-double nsPerSample (Step&& step, int samplesPerStep, double seconds)
+Timing measure (Step&& step, int samplesPerStep, double seconds)
 {
     const auto limit = std::chrono::duration<double> (seconds);
     long long samples = 0;
+    const std::clock_t cpuStart = std::clock();
     const auto start = Clock::now();
     auto now = start;
 
@@ -226,7 +237,9 @@ double nsPerSample (Step&& step, int samplesPerStep, double seconds)
         now = Clock::now();
     } while (now - start < limit);
 
-    return std::chrono::duration<double, std::nano> (now - start).count() / (double) samples;
+    const double wall = std::chrono::duration<double> (now - start).count();
+    const double cpu = (double) (std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    return { wall * 1.0e9 / (double) samples, cpu > 0.0 ? wall / cpu : 1.0 };
 }
 
 double median (std::vector<double> v)
@@ -273,7 +286,7 @@ int main (int argc, char** argv)
 {
     const Options options = parseOptions (argc, argv);
     std::mt19937 rng (20240611u);
-    FftFloor floor (rng);
+    FftFloor fftFloor (rng);
     float sink = 0.0f;
 
     for (const auto& layout : layouts)
@@ -287,7 +300,7 @@ int main (int argc, char** argv)
             Chain chain (layout, blockSize, options, rng);
 
             // Let the gain glides settle and the caches warm before timing.
-            nsPerSample ([&] { chain.processBlock(); }, blockSize, 0.02);
+            measure ([&] { chain.processBlock(); }, blockSize, 0.02);
             for (int done = 0; done < 4 * FftConvolver::kHop; done += blockSize)
                 chain.processBlock();
 
@@ -297,20 +310,21 @@ int main (int argc, char** argv)
                 return 1;
             }
 
-            std::vector<double> chainNs, floorNs, ratios;
+            std::vector<double> chainNs, floorNs, ratios, busy;
             const long long transformsBefore = chain.forwardTransforms();
             long long chainSamples = 0;
 
             for (int r = 0; r < options.repetitions; ++r)
             {
                 // Floor and chain back to back, so clock drift hits both alike.
-                const double f = nsPerSample ([&] { floor.hop(); sink += floor.probe(); },
-                                              FftConvolver::kHop, 0.5 * options.chainSeconds);
-                const double c = nsPerSample ([&] { chain.processBlock(); chainSamples += blockSize; },
-                                              blockSize, options.chainSeconds);
-                floorNs.push_back (f);
-                chainNs.push_back (c);
-                ratios.push_back (f / c);
+                const auto f = measure ([&] { fftFloor.hop(); sink += fftFloor.probe(); },
+                                        FftConvolver::kHop, 0.5 * options.chainSeconds);
+                const auto c = measure ([&] { chain.processBlock(); chainSamples += blockSize; },
+                                        blockSize, options.chainSeconds);
+                floorNs.push_back (f.nsPerSample);
+                chainNs.push_back (c.nsPerSample);
+                ratios.push_back (f.nsPerSample / c.nsPerSample);
+                busy.push_back (c.wallOverCpu);
             }
 
             const double ns = median (chainNs);
@@ -318,6 +332,10 @@ int main (int argc, char** argv)
             std::printf ("config=%s block=%d ns_per_sample=%.2f rtf=%.1f floor_ratio=%.3f\n",
                          layout.name, blockSize, ns, rtf, median (ratios));
             std::fflush (stdout);
+
+            if (median (busy) > 1.05)
+                std::fprintf (stderr, "note: config=%s block=%d shared the CPU (wall/CPU time %.2f); rerun on a quiet machine\n",
+                              layout.name, blockSize, median (busy));
 
             if (options.verbose)
             {

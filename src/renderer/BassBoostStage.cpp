@@ -2,6 +2,7 @@
 #include "Glide.h"
 
 #include <cmath>
+#include <limits>
 
 namespace vendrasolith
 {
@@ -34,26 +35,52 @@ void BassBoostStage::process (float* const* channels, int numSamples) noexcept
     }
 }
 
+namespace
+{
+    // The smallest float not below the silence threshold: comparing a float against it
+    // is the same test as comparing in double, and keeps the select in vector registers.
+    const float kSmallestKept = []
+    {
+        const auto f = (float) kSilenceThreshold;
+        return (double) f < kSilenceThreshold ? std::nextafter (f, 1.0f) : f;
+    }();
+
+    inline float lowPass (float state, float x) noexcept
+    {
+        const auto s = (float) ((double) state * 0.99 + (double) x * 0.01);
+
+        // One non-finite sample must not poison the filter for good: start it afresh.
+        const float magnitude = std::fabs (s);
+        return magnitude >= kSmallestKept && magnitude <= std::numeric_limits<float>::max() ? s : 0.0f;
+    }
+} // namespace
+
 template <bool gliding>
 void BassBoostStage::run (float* const* channels, int numSamples, float target) noexcept
 {
+    // Locals, not members: a store to the channels could alias the members, which would
+    // put a store and reload of the state on the filter's critical path every sample.
+    float* left = channels[0];
+    float* right = channels[1];
+    float s0 = state[0];
+    float s1 = state[1];
+    float gain = current;
+
     for (int k = 0; k < numSamples; ++k)
     {
         if constexpr (gliding)
-            current = glideStep (current, target);
+            gain = glideStep (gain, target);
 
-        for (int c = 0; c < 2; ++c)
-        {
-            const float x = channels[c][k];
-            float s = (float) ((double) state[(size_t) c] * 0.99 + (double) x * 0.01);
+        const float x0 = left[k];
+        s0 = lowPass (s0, x0);
+        left[k] = s0 * gain + x0;
 
-            // One non-finite sample must not poison the filter for good: start it afresh.
-            if (std::fabs (s) < kSilenceThreshold || ! std::isfinite (s))
-                s = 0.0f;
-
-            state[(size_t) c] = s;
-            channels[c][k] = s * current + x;
-        }
+        const float x1 = right[k];
+        s1 = lowPass (s1, x1);
+        right[k] = s1 * gain + x1;
     }
+
+    state = { s0, s1 };
+    current = gain;
 }
 } // namespace vendrasolith

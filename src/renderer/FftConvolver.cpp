@@ -1,7 +1,9 @@
 #include "FftConvolver.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace vendrasolith
@@ -10,10 +12,17 @@ namespace
 {
     bool anyNonZero (const float* samples, int count) noexcept
     {
+        // Silent feeds are scanned whole every hop, so the scan is an OR of the bits, which
+        // vectorises, rather than a compare and branch per sample. The sign is masked off
+        // at the end: -0 is silent too.
+        std::uint32_t any = 0;
         for (int i = 0; i < count; ++i)
-            if (samples[i] != 0.0f)
-                return true;
-        return false;
+        {
+            std::uint32_t bits;
+            std::memcpy (&bits, samples + i, sizeof (bits));
+            any |= bits;
+        }
+        return (any & 0x7fffffffu) != 0;
     }
 } // namespace
 
@@ -91,27 +100,29 @@ void FftConvolver::process (const float* const* feeds, float* const* outputs, in
 
 void FftConvolver::accumulateProducts (int feed, bool overwrite) noexcept
 {
+    // Distinct arrays, but the compiler cannot tell: without restrict it reloads X after
+    // every store and keeps the loop scalar.
+    const kiss_fft_cpx* __restrict X = inputSpectrum.data();
+
     for (int j = 0; j < kNumEars; ++j)
     {
-        const auto& H = filterSpectra[(size_t) (j * kNumFeeds + feed)];
-        auto& Y = outputSpectra[(size_t) j];
+        const kiss_fft_cpx* __restrict H = filterSpectra[(size_t) (j * kNumFeeds + feed)].data();
+        kiss_fft_cpx* __restrict Y = outputSpectra[(size_t) j].data();
 
         if (overwrite)
         {
             for (int k = 0; k < kNumBins; ++k)
             {
-                const auto X = inputSpectrum[(size_t) k];
-                Y[(size_t) k].r = X.r * H[(size_t) k].r - X.i * H[(size_t) k].i;
-                Y[(size_t) k].i = X.r * H[(size_t) k].i + X.i * H[(size_t) k].r;
+                Y[k].r = X[k].r * H[k].r - X[k].i * H[k].i;
+                Y[k].i = X[k].r * H[k].i + X[k].i * H[k].r;
             }
         }
         else
         {
             for (int k = 0; k < kNumBins; ++k)
             {
-                const auto X = inputSpectrum[(size_t) k];
-                Y[(size_t) k].r += X.r * H[(size_t) k].r - X.i * H[(size_t) k].i;
-                Y[(size_t) k].i += X.r * H[(size_t) k].i + X.i * H[(size_t) k].r;
+                Y[k].r += X[k].r * H[k].r - X[k].i * H[k].i;
+                Y[k].i += X[k].r * H[k].i + X[k].i * H[k].r;
             }
         }
     }
