@@ -13,7 +13,8 @@
 //
 // Options: --seconds=<s> (chain time per repetition, default 0.1), --reps=<n> (default 9),
 // --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
-// --angle=<0..1> and --width=<0..1> (default 0.1 and 0.7), --verbose (detail on stderr).
+// --angle=<0..1> and --width=<0..1> (default 0 and 1, the plug-in's own defaults),
+// --bass=<0..3> (default 0, off), --verbose (detail on stderr).
 
 #include "BassBoostStage.h"
 #include "BinauralRenderer.h"
@@ -49,8 +50,9 @@ struct Options
     int repetitions = 9;
     const char* config = nullptr;
     int block = 0;
-    float angle = 0.1f;
-    float width = 0.7f;
+    float angle = 0.0f;
+    float width = 1.0f;
+    int bass = 0;
     bool verbose = false;
 };
 
@@ -166,10 +168,10 @@ public:
     {
         renderer->setPanGain (4.0f);
         renderer->setInputConfiguration (layout.configuration);
-        // Off-default Angle and Width put every slot's alternate image to work.
+        // Off-default Angle and Width (--angle, --width) put every slot's alternate image to work.
         renderer->setAngle (options.angle);
         renderer->setWidth (options.width);
-        bass.setStep (3);
+        bass.setStep (options.bass);
         gain.setGainParameter (0.9f); // 0 dB
 
         for (int c = 0; c < kBufferChannels; ++c)
@@ -267,12 +269,14 @@ Options parseOptions (int argc, char** argv)
             o.angle = (float) std::atof (a + 8);
         else if (std::strncmp (a, "--width=", 8) == 0)
             o.width = (float) std::atof (a + 8);
+        else if (std::strncmp (a, "--bass=", 7) == 0)
+            o.bass = std::atoi (a + 7);
         else if (std::strcmp (a, "--verbose") == 0)
             o.verbose = true;
         else
         {
             std::fprintf (stderr, "usage: %s [--seconds=S] [--reps=N] [--config=NAME] [--block=N] "
-                                  "[--angle=A] [--width=W] [--verbose]\n", argv[0]);
+                                  "[--angle=A] [--width=W] [--bass=STEP] [--verbose]\n", argv[0]);
             std::exit (2);
         }
     }
