@@ -1,6 +1,7 @@
 // Saving and restoring the processor's settings as the host's opaque state block.
 #include "ParameterText.h"
 #include "VantorAudioProcessor.h"
+#include "VantorParameter.h"
 
 #include <cmath>
 #include <limits>
@@ -82,6 +83,11 @@ void VantorAudioProcessor::setStateInformation (const void* data, int sizeInByte
         else if (tag.equalsIgnoreCase ("idxGUI"))
             setGuiIndex (truncateToInt (number));
     }
+
+    // An LV2 host knows parameter values only from what the plug-in announces.
+    if (wrapperType == wrapperType_LV2)
+        for (int i = 0; i < numParameters; ++i)
+            parameters[(size_t) i]->sendValueChangedMessageToListeners (getParameterValue (i));
 
     setEditorRefreshPending (true);
 }

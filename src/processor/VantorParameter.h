@@ -7,7 +7,7 @@ class VantorAudioProcessor;
 /** One of the three automatable controls. It keeps no value of its own: every read and
     write goes through the processor, so hosts see the same value whichever interface
     they use, and a value is stored exactly as received. */
-class VantorParameter final : public juce::AudioProcessorParameter
+class VantorParameter final : public juce::AudioProcessorParameterWithID
 {
 public:
     VantorParameter (VantorAudioProcessor& owner, int index, juce::String name, float defaultValue);
@@ -15,7 +15,6 @@ public:
     float getValue() const override;
     void setValue (float newValue) override;
     float getDefaultValue() const override { return defaultValue; }
-    juce::String getName (int maximumStringLength) const override;
     juce::String getLabel() const override { return {}; }
     juce::String getText (float value, int maximumStringLength) const override;
     float getValueForText (const juce::String& text) const override { return text.getFloatValue(); }
@@ -23,6 +22,5 @@ public:
 private:
     VantorAudioProcessor& owner;
     const int index;
-    const juce::String name;
     const float defaultValue;
 };
