@@ -1,0 +1,94 @@
+// Times the plug-in's processBlock at 48 kHz as a host would call it, and reports the
+// memory one instance takes. Prints one line per case:
+//   config=<mono|stereo|5.1|7.1> buffer=<64|512> cpu_percent=<x> worst_block_percent=<x>
+// cpu_percent is the average share of one core; worst_block_percent is the slowest
+// block's time as a share of its real-time budget (buffer / 48000 s). Both count the
+// thread's CPU time, so a loaded machine does not inflate them.
+#include "VantorAudioProcessor.h"
+
+#include <malloc.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+
+namespace
+{
+struct Layout
+{
+    const char* name;
+    int channels;
+};
+
+constexpr double kSampleRate = 48000.0;
+constexpr double kSecondsPerCase = 20.0;
+
+// CPU time of this thread: a block's own cost, not the time it spent preempted by
+// whatever else the machine runs.
+double threadSeconds()
+{
+    timespec t {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double) t.tv_sec + 1.0e-9 * (double) t.tv_nsec;
+}
+
+void runCase (const Layout& layout, int bufferSize)
+{
+    auto processor = std::make_unique<VantorAudioProcessor>();
+    const int outs = layout.channels == 1 ? 2 : layout.channels;
+    processor->setPlayConfigDetails (layout.channels, outs, kSampleRate, bufferSize);
+    processor->prepareToPlay (kSampleRate, bufferSize);
+    processor->setParameter (VantorAudioProcessor::angleIndex, 0.1f);
+    processor->setParameter (VantorAudioProcessor::widthIndex, 0.8f);
+
+    juce::AudioBuffer<float> buffer (std::max (layout.channels, outs), bufferSize);
+    juce::MidiBuffer midi;
+    std::mt19937 rng (1);
+    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
+
+    const int blocks = (int) (kSecondsPerCase * kSampleRate / bufferSize);
+    double total = 0.0, worst = 0.0;
+
+    for (int b = 0; b < blocks; ++b)
+    {
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+            for (int k = 0; k < bufferSize; ++k)
+                buffer.setSample (c, k, dist (rng));
+
+        // Automation now and then, as a host would send it between blocks.
+        if (b % 50 == 0)
+            processor->setParameter (VantorAudioProcessor::gainIndex, 0.85f + 0.1f * dist (rng));
+
+        const double start = threadSeconds();
+        processor->processBlock (buffer, midi);
+        const double seconds = threadSeconds() - start;
+        total += seconds;
+        worst = std::max (worst, seconds);
+    }
+
+    const double budget = bufferSize / kSampleRate;
+    std::printf ("config=%s buffer=%d cpu_percent=%.3f worst_block_percent=%.2f\n", layout.name, bufferSize,
+                 100.0 * total / (blocks * budget), 100.0 * worst / budget);
+}
+
+void reportMemory()
+{
+    const auto before = mallinfo2().uordblks;
+    auto processor = std::make_unique<VantorAudioProcessor>();
+    const auto after = mallinfo2().uordblks;
+    std::printf ("memory_per_instance_bytes=%zu\n", (size_t) (after - before) + sizeof (VantorAudioProcessor));
+}
+} // namespace
+
+int main()
+{
+    juce::ScopedJuceInitialiser_GUI framework;
+    const Layout layouts[] = { { "mono", 1 }, { "stereo", 2 }, { "5.1", 6 }, { "7.1", 8 } };
+    for (int bufferSize : { 64, 512 })
+        for (const auto& layout : layouts)
+            runCase (layout, bufferSize);
+    reportMemory();
+    return 0;
+}
