@@ -1,0 +1,7 @@
+#include "Pad.h"
+
+Pad::Pad (VantorAudioProcessor* p) : processor (p) {}
+
+Pad::~Pad() = default;
+
+void Pad::resized() {}

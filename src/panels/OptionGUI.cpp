@@ -1,0 +1,196 @@
+#include "OptionGUI.h"
+
+#include "VantorAudioProcessor.h"
+
+#include <array>
+
+namespace
+{
+// Configuration value shown at each list position: the list groups the layouts by
+// channel count, while the configuration values keep their own order.
+constexpr std::array<int, OptionGUI::numInputConfigItems> configurationAtListIndex { 0, 1, 2, 3, 4, 8, 5, 6, 7, 9 };
+
+void styleCaption (juce::Label& label, juce::Justification justification)
+{
+    label.setFont (juce::Font (15.0f, juce::Font::plain));
+    label.setJustificationType (justification);
+    label.setEditable (false, false, false);
+    label.setColour (juce::Label::textColourId, juce::Colour (0xfffcfcfc));
+    label.setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
+    label.setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+}
+
+void styleList (juce::ComboBox& box)
+{
+    box.setEditableText (false);
+    box.setJustificationType (juce::Justification::centredLeft);
+    box.setTextWhenNothingSelected ({});
+    box.setTextWhenNoChoicesAvailable (TRANS ("(no choices)"));
+}
+} // namespace
+
+int OptionGUI::listIndexForConfiguration (int configuration) noexcept
+{
+    for (int i = 0; i < numInputConfigItems; ++i)
+        if (configurationAtListIndex[(size_t) i] == configuration)
+            return i;
+    return 0;
+}
+
+int OptionGUI::configurationForListIndex (int listIndex) noexcept
+{
+    return juce::isPositiveAndBelow (listIndex, numInputConfigItems) ? configurationAtListIndex[(size_t) listIndex] : 0;
+}
+
+//==============================================================================
+OptionGUI::OptionGUI (VantorAudioProcessor* p)
+{
+    setName ("OptionGUI");
+
+    closeButton = std::make_unique<juce::TextButton> ("closeButton");
+    addAndMakeVisible (closeButton.get());
+    closeButton->setButtonText ({});
+    closeButton->setConnectedEdges (juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight
+                                    | juce::Button::ConnectedOnTop | juce::Button::ConnectedOnBottom);
+    closeButton->addListener (this);
+    closeButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0x00ffffff));
+    closeButton->setColour (juce::TextButton::buttonOnColourId, juce::Colour (0x00ffffff));
+    closeButton->setColour (juce::TextButton::textColourOnId, juce::Colour (0x00000000));
+    closeButton->setColour (juce::TextButton::textColourOffId, juce::Colour (0x00000000));
+
+    // Lies in front of the close button over the options box, so clicks that miss the
+    // lists and captions there do nothing.
+    boxCover = std::make_unique<juce::Label>();
+    addAndMakeVisible (boxCover.get());
+    styleCaption (*boxCover, juce::Justification::centredLeft);
+
+    combo_InputConfig = std::make_unique<juce::ComboBox> ("presetList");
+    addAndMakeVisible (combo_InputConfig.get());
+    styleList (*combo_InputConfig);
+    combo_InputConfig->addListener (this);
+
+    label_InputConfig = std::make_unique<juce::Label> ("label_InputConfig", TRANS ("Input channel config"));
+    addAndMakeVisible (label_InputConfig.get());
+    styleCaption (*label_InputConfig, juce::Justification::centredLeft);
+
+    label_BassBoost = std::make_unique<juce::Label> ("label_BassBoost", TRANS ("Bass Boost"));
+    addAndMakeVisible (label_BassBoost.get());
+    styleCaption (*label_BassBoost, juce::Justification::centred);
+
+    combo_BassBoost = std::make_unique<juce::ComboBox> ("presetList");
+    addAndMakeVisible (combo_BassBoost.get());
+    styleList (*combo_BassBoost);
+    combo_BassBoost->addListener (this);
+
+    setSize (500, 380);
+
+    closeButton->setLookAndFeel (&transparentButtonLookAndFeel);
+
+    processor = p;
+
+    combo_InputConfig->addItem (TRANS ("Mono"), 1);
+    combo_InputConfig->addSeparator();
+    combo_InputConfig->addItem (TRANS ("Stereo"), 2);
+    combo_InputConfig->addSeparator();
+    combo_InputConfig->addItem (TRANS ("L R C LFE Lsr Rs"), 3);
+    combo_InputConfig->addItem (TRANS ("L C R Lsr Rsr LFE"), 4);
+    combo_InputConfig->addItem (TRANS ("C L R Lsr Rsr LFE"), 5);
+    combo_InputConfig->addItem (TRANS ("L R Lsr Rsr C LFE"), 6);
+    combo_InputConfig->addSeparator();
+    combo_InputConfig->addItem (TRANS ("L R C LFE Lsr Rsr Lss Rss"), 7);
+    combo_InputConfig->addItem (TRANS ("L C R Lss Rss Lsr Rsr LFE"), 8);
+    combo_InputConfig->addItem (TRANS ("C L R Lss Rss Lsr Rsr LFE"), 9);
+    combo_InputConfig->addItem (TRANS ("L R Lsr Rsr C LFE Lss Rss"), 10);
+
+    updateInputConfigChoices();
+
+    combo_BassBoost->addItem (TRANS ("Off"), 1);
+    combo_BassBoost->addItem (TRANS ("+3 dB"), 2);
+    combo_BassBoost->addItem (TRANS ("+6 dB"), 3);
+    combo_BassBoost->addItem (TRANS ("+9 dB"), 4);
+
+    if (processor != nullptr)
+    {
+        const int step = processor->getBassBoostStep();
+        if (juce::isPositiveAndBelow (step, combo_BassBoost->getNumItems()))
+            combo_BassBoost->setSelectedItemIndex (step, juce::sendNotificationAsync);
+    }
+}
+
+OptionGUI::~OptionGUI()
+{
+    // Children go first, in the order they were made, before the look-and-feel they use.
+    closeButton = nullptr;
+    boxCover = nullptr;
+    combo_InputConfig = nullptr;
+    label_InputConfig = nullptr;
+    label_BassBoost = nullptr;
+    combo_BassBoost = nullptr;
+}
+
+//==============================================================================
+void OptionGUI::updateInputConfigChoices()
+{
+    if (processor == nullptr)
+        return;
+
+    for (int id = 1; id <= numInputConfigItems; ++id)
+        combo_InputConfig->setItemEnabled (id, false);
+
+    // A layout can be chosen only if the host delivers exactly 1, 2, 6 or 8 channels
+    // and the layout reads no more of them.
+    int lastEnabledId = 0;
+    switch (processor->getTotalNumInputChannels())
+    {
+        case 1: lastEnabledId = 1; break;
+        case 2: lastEnabledId = 2; break;
+        case 6: lastEnabledId = 6; break;
+        case 8: lastEnabledId = 10; break;
+        default: break;
+    }
+
+    for (int id = 1; id <= lastEnabledId; ++id)
+        combo_InputConfig->setItemEnabled (id, true);
+
+    const int listIndex = listIndexForConfiguration (processor->getInputConfiguration());
+    combo_InputConfig->setSelectedId (combo_InputConfig->getItemId (listIndex), juce::sendNotificationAsync);
+}
+
+void OptionGUI::paint (juce::Graphics& g)
+{
+    g.setColour (juce::Colour (0xba000000));
+    g.fillRect (190, 30, 310, 70);
+
+    g.setColour (juce::Colour (0xffb9ac9a));
+    g.fillRect (190, 30, 1, 70);
+
+    g.setColour (juce::Colour (0xffb9ac9a));
+    g.fillRect (190, 99, 310, 1);
+}
+
+void OptionGUI::resized()
+{
+    closeButton->setBounds (-24, -24, 540, 420);
+    boxCover->setBounds (190, 30, 310, 70);
+    combo_InputConfig->setBounds (203, 65, 173, 19);
+    label_InputConfig->setBounds (220, 35, 142, 24);
+    label_BassBoost->setBounds (410, 35, 74, 24);
+    combo_BassBoost->setBounds (406, 65, 82, 19);
+}
+
+void OptionGUI::buttonClicked (juce::Button* button)
+{
+    if (button == closeButton.get())
+        setVisible (false);
+}
+
+void OptionGUI::comboBoxChanged (juce::ComboBox* box)
+{
+    if (processor == nullptr)
+        return;
+
+    if (box == combo_InputConfig.get())
+        processor->requestInputConfiguration (configurationForListIndex (combo_InputConfig->getSelectedItemIndex()));
+    else if (box == combo_BassBoost.get())
+        processor->setBassBoostStep (combo_BassBoost->getSelectedItemIndex());
+}

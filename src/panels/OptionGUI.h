@@ -1,0 +1,49 @@
+#pragma once
+
+#include "AltLookAndFeel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+
+class VantorAudioProcessor;
+
+/** The options panel: a translucent box at the top right of the window with the input
+    channel configuration and the bass boost. A click anywhere around the box hides it.
+    Both choices belong to the processor; the panel only shows and forwards them. */
+class OptionGUI : public juce::Component,
+                  public juce::Button::Listener,
+                  public juce::ComboBox::Listener
+{
+public:
+    explicit OptionGUI (VantorAudioProcessor* processor);
+    ~OptionGUI() override;
+
+    /** Enables the configurations the host's channel count allows and shows the
+        processor's current one. */
+    void updateInputConfigChoices();
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+
+    void buttonClicked (juce::Button*) override;
+    void comboBoxChanged (juce::ComboBox*) override;
+
+    /** List position (0-based) of each input configuration, and back. */
+    static int listIndexForConfiguration (int configuration) noexcept;
+    static int configurationForListIndex (int listIndex) noexcept;
+
+    static constexpr int numInputConfigItems = 10;
+
+private:
+    VantorAudioProcessor* processor;
+    AltLookAndFeel_transparentButton transparentButtonLookAndFeel;
+    std::unique_ptr<juce::TextButton> closeButton;
+    std::unique_ptr<juce::Label> boxCover;
+    std::unique_ptr<juce::ComboBox> combo_InputConfig;
+    std::unique_ptr<juce::Label> label_InputConfig;
+    std::unique_ptr<juce::Label> label_BassBoost;
+    std::unique_ptr<juce::ComboBox> combo_BassBoost;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OptionGUI)
+};
