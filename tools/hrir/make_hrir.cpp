@@ -140,14 +140,14 @@ double meanMagnitude(const Spectrum& x, double lowHz, double highHz) {
 // low-frequency interaural time difference as measured. Returns kDftSize taps
 // per response; anything before tap 0 has wrapped to the end.
 std::vector<std::vector<double>> repairBass(const std::vector<std::vector<double>>& raw) {
-    std::vector<Spectrum> spec(kResponses);
+    std::vector<Spectrum> spectra(kResponses);
     for (int r = 0; r < kResponses; ++r) {
         Spectrum x(kDftSize, 0.0);
         std::copy(raw[r].begin(), raw[r].end(), x.begin());
-        spec[r] = dft(x, -1);
+        spectra[r] = dft(x, -1);
     }
 
-    const Spectrum& centre = spec[kCentre];
+    const Spectrum& centre = spectra[kCentre];
     const double centreLevel = meanMagnitude(centre, kFlatLow, kFlatHigh);
     const int noiseBin = static_cast<int>(std::lround(kNoiseBelow * kDftSize / kSampleRate));
     const double atNoise = std::min(1.0, std::abs(centre[noiseBin]) / centreLevel);
@@ -163,12 +163,12 @@ std::vector<std::vector<double>> repairBass(const std::vector<std::vector<double
     std::vector<std::vector<double>> out(kResponses, std::vector<double>(kDftSize));
     for (int r = 0; r < kResponses; ++r) {
         const int f = r % kFeeds;
-        const double level = std::sqrt(meanMagnitude(spec[f], kFlatLow, kFlatHigh) *
-                                       meanMagnitude(spec[kFeeds + f], kFlatLow, kFlatHigh));
+        const double level = std::sqrt(meanMagnitude(spectra[f], kFlatLow, kFlatHigh) *
+                                       meanMagnitude(spectra[kFeeds + f], kFlatLow, kFlatHigh));
         Spectrum corrected(kDftSize);
         for (int k = 0; k < kDftSize; ++k) {
             const double undo = fadeOut(binHz(k), kUndoFull, kUndoNone);
-            corrected[k] = spec[r][k] * (undo / loudspeaker[k] + (1.0 - undo));
+            corrected[k] = spectra[r][k] * (undo / loudspeaker[k] + (1.0 - undo));
         }
 
         // Delay: start from the onset, then fit the remaining phase (small,
