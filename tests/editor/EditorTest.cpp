@@ -5,6 +5,8 @@
 #include "VantorAudioProcessorEditor.h"
 #include "WelcomeGUI.h"
 
+#include <stdexcept>
+
 using guitest::HostRecord;
 using guitest::pump;
 
@@ -16,21 +18,20 @@ const juce::Point<int> gear { 470, 16 }, header { 96, 15 }, skinSwitch { 464, 35
 
 struct EditorTest : ::testing::Test
 {
-    ~EditorTest() override { editor = nullptr; }
-
     void open()
     {
         editor = nullptr; // the processor would hand out its live editor otherwise
         editor = guitest::openEditor (processor);
         ASSERT_NE (editor, nullptr);
-        pump (120); // the first refresh tick
+        ASSERT_TRUE (guitest::waitForRefresh (processor)); // the first tick
     }
 
     template <typename ComponentType = juce::Component>
     ComponentType& child (const juce::String& name)
     {
         auto* found = guitest::findNamed<ComponentType> (*editor, name);
-        EXPECT_NE (found, nullptr) << name;
+        if (found == nullptr)
+            throw std::runtime_error (("no child named " + name).toStdString());
         return *found;
     }
 
@@ -232,7 +233,7 @@ TEST_F (EditorTest, RefreshFollowsHostAutomationWithoutEcho)
         processor.getParameterObject (0)->setValue (c.angle);
         processor.getParameterObject (1)->setValue (c.width);
         processor.getParameterObject (2)->setValue (c.gain);
-        pump (120);
+        ASSERT_TRUE (guitest::waitForRefresh (processor));
 
         EXPECT_FALSE (processor.isEditorRefreshPending());
         EXPECT_EQ (child<juce::Slider> ("sliderAngle").getValue(), c.angleKnob);
@@ -259,7 +260,8 @@ TEST_F (EditorTest, DisplayDragRoundTripsThroughTheParameters)
     {
         HostRecord host (processor);
         mouse.click (spatOrigin + point);
-        pump (120);
+        ASSERT_TRUE (guitest::waitForRefresh (processor));
+        pump (60); // a further tick must not write anything
 
         auto& spat = child<Spat> ("spat");
         EXPECT_NEAR (spat.posX, (float) point.x / 300.0f, 1e-5f);

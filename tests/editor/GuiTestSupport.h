@@ -89,6 +89,19 @@ inline void pump (int milliseconds)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
+/** Lets the editor's timer run until it has taken in the processor's latest values
+    (generously bounded, so a busy machine does not fail the test). */
+inline bool waitForRefresh (const VantorAudioProcessor& processor)
+{
+    for (int waited = 0; waited < 3000; waited += 10)
+    {
+        pump (10);
+        if (! processor.isEditorRefreshPending())
+            return true;
+    }
+    return false;
+}
+
 /** The first descendant with this component name, or null. */
 template <typename ComponentType = juce::Component>
 ComponentType* findNamed (juce::Component& root, const juce::String& name)

@@ -191,7 +191,7 @@ TEST (WelcomePanel, CardCoversTheWindowAtEightyPercent)
 {
     guitest::AnyLayoutProcessor processor;
     auto editor = guitest::openEditor (processor);
-    pump (120);
+    ASSERT_TRUE (guitest::waitForRefresh (processor));
     const auto behind = guitest::snapshot (*editor);
 
     auto* panel = guitest::findAll<WelcomeGUI> (*editor).at (0);

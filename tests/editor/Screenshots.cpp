@@ -32,7 +32,7 @@ TEST (Screenshots, WriteEditorPictures)
     {
         processor.setGuiIndex (skinIndex);
         auto editor = guitest::openEditor (processor);
-        guitest::pump (120);
+        ASSERT_TRUE (guitest::waitForRefresh (processor));
         save (guitest::snapshot (*editor), "editor_skin" + juce::String (skinIndex));
 
         if (skinIndex == 0)

@@ -29,11 +29,17 @@ juce::Image renderDisplay (float angle, float width)
     return guitest::snapshot (spat);
 }
 
+/** A display of its own size in a window of its own. */
 struct Window
 {
-    explicit Window (VantorAudioProcessor& p) : spat (&p), mouse ((spat.setSize (300, 300), spat)) {}
+    explicit Window (VantorAudioProcessor& p) : spat (&p)
+    {
+        spat.setSize (300, 300);
+        mouse = std::make_unique<guitest::DesktopMouse> (spat);
+    }
+
     Spat spat;
-    guitest::DesktopMouse mouse;
+    std::unique_ptr<guitest::DesktopMouse> mouse;
 };
 } // namespace
 
@@ -102,10 +108,10 @@ TEST (SpatDisplay, MousePositionSetsAngleAndWidth)
         SCOPED_TRACE (c.path.back().toString());
         HostRecord host (processor);
 
-        window.mouse.press (c.path.front());
+        window.mouse->press (c.path.front());
         for (size_t i = 1; i < c.path.size(); ++i)
-            window.mouse.dragTo (c.path[i]);
-        window.mouse.release (c.path.back());
+            window.mouse->dragTo (c.path[i]);
+        window.mouse->release (c.path.back());
 
         EXPECT_NEAR (processor.getParameterValue (0), c.angle, 1e-6f);
         EXPECT_NEAR (processor.getParameterValue (1), c.width, 1e-6f);
@@ -131,7 +137,7 @@ TEST (SpatDisplay, DragIsOneGesturePerParameter)
     Window window (processor);
     HostRecord host (processor);
 
-    window.mouse.drag ({ { 150, 0 }, { 200, 40 }, { 300, 150 } });
+    window.mouse->drag ({ { 150, 0 }, { 200, 40 }, { 300, 150 } });
 
     using K = HostRecord::Kind;
     const std::vector<std::pair<K, int>> expectedGestures { { K::begin, 1 }, { K::begin, 0 }, { K::end, 1 }, { K::end, 0 } };
