@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # From a fresh clone: installs what the build needs, builds everything, installs the
-# plug-ins into the user's plug-in folders and runs the main job.
+# plug-ins into the user's plug-in folders and renders the built-in 7.1 demo to a
+# binaural file for headphones.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -15,5 +16,21 @@ echo "Installed the VST 2.4 plug-in to $HOME/.vst/Vendrasolith.so"
 echo "Installed the LV2 plug-in to $HOME/.lv2/Vendrasolith.lv2"
 echo "Standalone app: $artefacts/Standalone/Vendrasolith"
 echo
-echo "Measuring the renderer (mono, stereo, 5.1 and 7.1 at three block sizes):"
-"$root/build/bench/vendrasolith_renderer_bench"
+
+renderer="$root/build/src/cli/vendrasolith-render"
+demo="$root/build/demo/vendrasolith-demo-binaural.wav"
+mkdir -p "$(dirname "$demo")"
+"$renderer" --demo "$demo"
+
+player=""
+for candidate in pw-play paplay aplay; do
+  if command -v "$candidate" >/dev/null 2>&1; then player="$candidate"; break; fi
+done
+echo "Rendered the 7.1 demo binaurally: $demo"
+echo "A burst sounds from each loudspeaker in turn, one second each: L, C, R, Rss, Rsr, Lsr, Lss."
+if [ -n "$player" ]; then
+  echo "Listen on headphones: $player \"$demo\"  (or open it in any audio player)"
+else
+  echo "Listen on headphones: open it in any audio player"
+fi
+echo "Render your own files: $renderer INPUT OUTPUT  (--help lists the options)"
