@@ -165,6 +165,10 @@ void VantorAudioProcessorEditor::timerCallback()
     if (! vantorProcessor.isEditorRefreshPending())
         return;
 
+    // Cleared before the values are read: a value the host writes meanwhile sets the flag
+    // again and is picked up at the next tick instead of being lost.
+    vantorProcessor.setEditorRefreshPending (false);
+
     const float angle = vantorProcessor.getParameterValue (VantorAudioProcessor::angleIndex);
     const float width = vantorProcessor.getParameterValue (VantorAudioProcessor::widthIndex);
     const float gain = vantorProcessor.getParameterValue (VantorAudioProcessor::gainIndex);
@@ -178,8 +182,6 @@ void VantorAudioProcessorEditor::timerCallback()
     sliderAngle->setValue (360.0 * angle, juce::dontSendNotification);
     sliderWidth->setValue (100.0 * width, juce::dontSendNotification);
     sliderGain->setValue (100.0 * gain - 90.0, juce::dontSendNotification);
-
-    vantorProcessor.setEditorRefreshPending (false);
 }
 
 int VantorAudioProcessorEditor::parameterIndexOf (const juce::Slider* slider) const noexcept

@@ -1,6 +1,6 @@
 // Loads the freshly built LV2 bundle through the framework's LV2 host, as an LV2 host
 // application would, and checks what such a host sees: identity, parameters, latency,
-// rendered audio and saved state.
+// rendered audio, saved state and the plug-in's window.
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +9,16 @@
 #include <cmath>
 #include <map>
 #include <memory>
+
+namespace guitest
+{
+void prepareBareDisplay();
+}
+
+namespace lv2test
+{
+int distinctColoursShownIn (unsigned long windowId);
+}
 
 namespace
 {
@@ -263,8 +273,63 @@ TEST_F (Lv2Bundle, RestoresAChangedParameterFromSavedState)
     EXPECT_LE (largestDifference (restoredOutput, directOutput), 1.0e-6f * peakOf (directOutput));
 }
 
+// Run on a display (xvfb-run), apart from the tests above.
+class Lv2Editor : public Lv2Bundle
+{
+protected:
+    /** Closes an editor as hosts do: the instance lets go of it first. */
+    struct EditorCloser
+    {
+        juce::AudioPluginInstance* owner;
+        void operator() (juce::AudioProcessorEditor* editor) const
+        {
+            owner->editorBeingDeleted (editor);
+            delete editor;
+        }
+    };
+};
+
+TEST_F (Lv2Editor, OpensAtItsSizeShowsItselfAndClosesCleanly)
+{
+    ASSERT_TRUE (instance->hasEditor());
+    std::unique_ptr<juce::AudioProcessorEditor, EditorCloser> editor (instance->createEditorIfNeeded(), { instance.get() });
+    ASSERT_NE (editor, nullptr);
+    // The host learns the size from the plug-in's window, once that exists.
+    EXPECT_EQ (editor->getWidth(), 500);
+    EXPECT_EQ (editor->getHeight(), 380);
+
+    {
+        juce::DocumentWindow window ("Vendrasolith", juce::Colours::black, 0);
+        window.setUsingNativeTitleBar (true);
+        window.setContentNonOwned (editor.get(), true);
+        window.setVisible (true);
+
+        auto* peer = window.getPeer();
+        ASSERT_NE (peer, nullptr);
+        // A plain fill has one colour; the plug-in's skin, shown inside the host's window, many.
+        const auto showsSkin = [peer]
+        { return lv2test::distinctColoursShownIn ((unsigned long) (juce::pointer_sized_uint) peer->getNativeHandle()) > 50; };
+
+        // A moment on screen (longer on a busy machine), the audio running between the host's idle calls.
+        for (int waited = 0; waited < 20000 && (waited < 500 || ! showsSkin()); waited += 25)
+        {
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (25);
+            render (*instance, silence (kBlockSize));
+        }
+
+        EXPECT_EQ (window.getContentComponent()->getBounds(), juce::Rectangle<int> (0, 0, 500, 380));
+        EXPECT_TRUE (showsSkin()) << "the window shows no skin";
+    }
+    editor.reset();
+
+    // The plug-in still renders after its window has gone.
+    const auto output = render (*instance, stereoImpulse());
+    EXPECT_GT (peakOf (output), 0.05f);
+}
+
 int main (int argc, char** argv)
 {
+    guitest::prepareBareDisplay();
     juce::ScopedJuceInitialiser_GUI framework;
     ::testing::InitGoogleTest (&argc, argv);
     const int result = RUN_ALL_TESTS();

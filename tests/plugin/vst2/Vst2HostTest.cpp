@@ -2,15 +2,20 @@
 // do, and talks to it only through the published binary interface defined below.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -58,6 +63,11 @@ struct SpeakerArrangement
     SpeakerProperties speakers[8];
 };
 
+struct EditorRect
+{
+    int16_t top, left, bottom, right;
+};
+
 struct PinProperties
 {
     char label[64];
@@ -69,7 +79,8 @@ struct PinProperties
 namespace op // plug-in opcodes
 {
 constexpr int32_t open = 0, close = 1, getParamDisplay = 7, getParamName = 8, setSampleRate = 10,
-                  setBlockSize = 11, mainsChanged = 12, getChunk = 23, setChunk = 24, getInputProperties = 33,
+                  setBlockSize = 11, mainsChanged = 12, editGetRect = 13, editOpen = 14, editClose = 15,
+                  editIdle = 19, getChunk = 23, setChunk = 24, getInputProperties = 33,
                   getOutputProperties = 34, getPlugCategory = 35, setSpeakerArrangement = 42, setBypass = 44,
                   getEffectName = 45, getVendorString = 47, getProductString = 48, getVendorVersion = 49,
                   canDo = 51, getTailSize = 52, getVstVersion = 58, getSpeakerArrangement = 69;
@@ -472,3 +483,177 @@ TEST (Vst2Host, OutputDoesNotDependOnTheBlockSize)
     }
 }
 } // namespace
+
+//==============================================================================
+namespace guitest
+{
+void prepareBareDisplay();
+}
+
+namespace
+{
+/** A display connection and a top-level window standing in for the frame a Linux host
+    hands to a plug-in's editor. */
+class HostFrame
+{
+public:
+    HostFrame() : display (XOpenDisplay (nullptr))
+    {
+        if (display == nullptr)
+            return;
+
+        window = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 640, 480, 0, 0, 0);
+        XMapWindow (display, window);
+        XSync (display, False);
+    }
+
+    ~HostFrame()
+    {
+        if (display == nullptr)
+            return;
+        XDestroyWindow (display, window);
+        XCloseDisplay (display);
+    }
+
+    HostFrame (const HostFrame&) = delete;
+    HostFrame& operator= (const HostFrame&) = delete;
+
+    std::vector<Window> children() const
+    {
+        XSync (display, False);
+        Window root = 0, parent = 0, *list = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree (display, window, &root, &parent, &list, &count) == 0)
+            return {};
+        std::vector<Window> result (list, list + count);
+        XFree (list);
+        return result;
+    }
+
+    XWindowAttributes attributes (Window w) const
+    {
+        XWindowAttributes a {};
+        XGetWindowAttributes (display, w, &a);
+        return a;
+    }
+
+    /** Distinct pixel values on a 10-pixel grid over a window: 1 for a plain fill. */
+    size_t distinctColours (Window w) const
+    {
+        const auto a = attributes (w);
+        XImage* image = XGetImage (display, w, 0, 0, (unsigned) a.width, (unsigned) a.height, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return 0;
+        std::set<unsigned long> colours;
+        for (int y = 0; y < a.height; y += 10)
+            for (int x = 0; x < a.width; x += 10)
+                colours.insert (XGetPixel (image, x, y));
+        XDestroyImage (image);
+        return colours.size();
+    }
+
+    Display* const display;
+    Window window = 0;
+};
+
+/** The host's audio thread: stereo blocks through processReplacing, with Angle automated,
+    until the object goes. */
+class AudioThread
+{
+public:
+    explicit AudioThread (Effect& e) : effect (e), thread ([this] { run(); }) {}
+
+    ~AudioThread()
+    {
+        running = false;
+        thread.join();
+    }
+
+    std::atomic<int> blocks { 0 };
+    std::atomic<bool> finite { true };
+
+private:
+    void run()
+    {
+        constexpr int blockSize = 256;
+        const auto input = noise (2, blockSize);
+        Instance::Channels output (2, std::vector<float> (blockSize));
+        float* ins[] = { const_cast<float*> (input[0].data()), const_cast<float*> (input[1].data()) };
+        float* outs[] = { output[0].data(), output[1].data() };
+
+        for (int n = 0; running; ++n)
+        {
+            effect.setParameter (&effect, 0, (float) (n % 64) / 64.0f);
+            effect.processReplacing (&effect, ins, outs, blockSize);
+            for (const auto& channel : output)
+                if (! std::all_of (channel.begin(), channel.end(), [] (float s) { return std::isfinite (s); }))
+                    finite = false;
+            ++blocks;
+            std::this_thread::sleep_for (std::chrono::milliseconds (2));
+        }
+    }
+
+    Effect& effect;
+    std::atomic<bool> running { true };
+    std::thread thread;
+};
+
+/** Gives the plug-in the idle calls a host makes from its window loop, for at least the
+    given time and then until the condition holds (bounded, for a busy machine). */
+template <typename Condition>
+void idleUntil (Instance& plugin, int milliseconds, Condition condition)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (;;)
+    {
+        plugin.dispatch (op::editIdle);
+        std::this_thread::sleep_for (std::chrono::milliseconds (10));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if ((waited > std::chrono::milliseconds (milliseconds) && condition()) || waited > std::chrono::seconds (20))
+            return;
+    }
+}
+} // namespace
+
+// Run on a display (xvfb-run), apart from the tests above.
+TEST (Vst2Editor, OpensInTheHostWindowAndClosesWhileAudioRuns)
+{
+    // Before the plug-in connects to the display.
+    guitest::prepareBareDisplay();
+    HostFrame frame;
+    ASSERT_NE (frame.display, nullptr) << "no X display";
+
+    Instance plugin;
+    ASSERT_NE (plugin.effect, nullptr);
+    ASSERT_TRUE (plugin.setArrangement (arrangement::stereo, 2, arrangement::stereo, 2));
+    plugin.start (256);
+    AudioThread audio (*plugin.effect);
+
+    EditorRect* rect = nullptr;
+    ASSERT_NE (plugin.dispatch (op::editGetRect, 0, 0, &rect), 0);
+    ASSERT_NE (rect, nullptr);
+    EXPECT_EQ (rect->right - rect->left, 500);
+    EXPECT_EQ (rect->bottom - rect->top, 380);
+
+    ASSERT_TRUE (frame.children().empty());
+    ASSERT_EQ (plugin.dispatch (op::editOpen, 0, 0, reinterpret_cast<void*> (frame.window)), 1);
+    // A plain fill has one colour; the skin has many.
+    const auto showsSkin = [&] { const auto c = frame.children(); return c.size() == 1 && frame.distinctColours (c[0]) > 50; };
+    idleUntil (plugin, 1000, showsSkin);
+
+    const auto children = frame.children();
+    ASSERT_EQ (children.size(), 1u);
+    const auto view = frame.attributes (children[0]);
+    EXPECT_EQ (view.width, 500);
+    EXPECT_EQ (view.height, 380);
+    EXPECT_EQ (view.map_state, IsViewable);
+    EXPECT_TRUE (showsSkin()) << "the window shows no skin";
+
+    const int blocksWhileOpen = audio.blocks;
+    plugin.dispatch (op::editClose);
+    idleUntil (plugin, 200, [&] { return frame.children().empty(); });
+    EXPECT_TRUE (frame.children().empty()) << "the editor's window outlived effEditClose";
+
+    EXPECT_GT (audio.blocks.load(), blocksWhileOpen) << "audio stopped";
+    EXPECT_TRUE (audio.finite);
+}
