@@ -45,6 +45,19 @@ void writeStateBlock (const juce::XmlElement& xml, juce::MemoryBlock& destData)
     out.write (text.toRawUTF8(), utf8Length);
     out.writeByte (0);
 }
+
+/** The framework's XML parser trusts its text to be valid UTF-8 and walks past the end of
+    a string that is not, so a corrupted block is checked before it gets there. */
+bool holdsValidText (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 8)
+        return true; // too short to be parsed at all
+
+    const auto* bytes = static_cast<const char*> (data);
+    const auto declaredLength = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
+    const int textBytes = juce::jmin (sizeInBytes - 8, declaredLength);
+    return textBytes <= 0 || juce::CharPointer_UTF8::isValidString (bytes + 8, textBytes);
+}
 } // namespace
 
 void VantorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
@@ -63,6 +76,9 @@ void VantorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void VantorAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    if (! holdsValidText (data, sizeInBytes))
+        return;
+
     const auto xml = getXmlFromBinary (data, sizeInBytes);
     if (xml == nullptr)
         return;

@@ -6,6 +6,11 @@
 
 namespace vendrasolith
 {
+namespace
+{
+    constexpr float kQuietestInput = 1.0e-20f;
+} // namespace
+
 BinauralRenderer::BinauralRenderer()
     : fft (std::make_unique<FftConvolver> (HrirSet())),
       slotBuffers (std::make_unique<std::array<Buffer, SlotPanner::kNumSlots>>()),
@@ -62,12 +67,13 @@ void BinauralRenderer::renderPiece (const float* const* inputs, float* const* ou
     {
         const float* source = inputs[c] + offset;
         float* slot = slotPointers[(size_t) channelMap[(size_t) c]];
-        // NaN, infinities and denormals enter as silence: nothing downstream can be poisoned
-        // or slowed down by them, without switching the processor to flush-to-zero.
+        // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
+        // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
+        // fall into the slow denormal range, without switching on a flush-to-zero mode.
         for (int k = 0; k < numSamples; ++k)
         {
             const float magnitude = std::fabs (source[k]);
-            slot[k] = magnitude >= std::numeric_limits<float>::min() && magnitude <= std::numeric_limits<float>::max() ? source[k] : 0.0f;
+            slot[k] = magnitude >= kQuietestInput && magnitude <= std::numeric_limits<float>::max() ? source[k] : 0.0f;
         }
     }
 

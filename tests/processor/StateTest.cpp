@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace
 {
@@ -130,6 +131,22 @@ TEST (ProcessorState, BadBlocksChangeNothingAndRaiseNoRefresh)
     restore (p, zeroLength);
     restore (p, blockWith ("this is not a document"));
     p.setStateInformation (shortBlock, 8);
+
+    // Text that is not UTF-8, as in a corrupted project: the framework's parser would read
+    // past the end of it, so the whole block is refused, the values it recognises included.
+    for (const std::string bad : { "\xff\xff\xff\xff", "\xc3", "\x80", "\xf8\x88\x80\x80" })
+    {
+        const std::string text = "<Root><Gain>1</Gain><X>" + bad + "</X></Root>";
+        juce::MemoryBlock block;
+        {
+            juce::MemoryOutputStream out (block, false);
+            out.writeInt (0x21324356);
+            out.writeInt ((int) text.size());
+            out.write (text.data(), text.size());
+            out.writeByte (0);
+        }
+        restore (p, block);
+    }
     p.setStateInformation (nullptr, 0);
 
     EXPECT_EQ (p.getParameterValue (2), 0.5f);

@@ -1,0 +1,155 @@
+// The audio thread must never allocate, free or lock: a host's real-time thread cannot
+// wait for the allocator or for another thread holding a lock.
+#include "RealtimeGuard.h"
+#include "VantorAudioProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace rtguard
+{
+std::ostream& operator<< (std::ostream& os, const Counts& c)
+{
+    return os << "new " << c.operatorNew << ", delete " << c.operatorDelete << ", malloc " << c.mallocs
+              << ", free " << c.frees << ", locks " << c.locks;
+}
+} // namespace rtguard
+
+namespace
+{
+/** Keeps the optimiser from removing an allocation whose result is never used. */
+inline void escape (void* p) { asm volatile ("" : : "g"(p) : "memory"); }
+
+// Without this the main test would pass however much the processor allocated.
+TEST (RealtimeGuard, SeesAllocationsFreesAndLocksOfItsThreadOnly)
+{
+    rtguard::Guard guard;
+    {
+        auto p = std::make_unique<int> (3);
+        escape (p.get());
+    }
+    void* m = std::malloc (64);
+    escape (m);
+    std::free (m);
+    std::mutex mutex;
+    mutex.lock();
+    mutex.unlock();
+
+    const auto counts = guard.counts();
+    EXPECT_EQ (counts.operatorNew, 1) << counts;
+    EXPECT_EQ (counts.operatorDelete, 1) << counts;
+    EXPECT_GE (counts.mallocs, 2) << counts;
+    EXPECT_GE (counts.frees, 2) << counts;
+    if (rtguard::seesLocks())
+    {
+        EXPECT_EQ (counts.locks, 1) << counts;
+    }
+
+    // Another thread's allocations are not this guard's business (starting a thread
+    // allocates on this one, so the other thread waits until it has been counted).
+    std::atomic<bool> go { false };
+    std::thread other ([&go]
+    {
+        while (! go.load())
+            std::this_thread::yield();
+        escape (std::make_unique<int> (4).get());
+    });
+    const auto before = guard.counts();
+    go = true;
+    other.join();
+    EXPECT_EQ (guard.counts().total(), before.total()) << guard.counts();
+}
+
+struct Case
+{
+    int configuration;
+    int ins, outs;
+    std::vector<int> laterConfigurations; // requested between blocks; too wide ones fall back to mono
+};
+
+TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {
+        { 0, 1, 2, { 0, 1, 5 } },
+        { 1, 2, 2, { 0, 1, 2, 42 } },
+        { 2, 6, 6, { 3, 4, 8, 0, 1, 5 } },
+        { 3, 6, 2, { 4, 8, 2 } },
+        { 4, 6, 6, { 8, 2, 3 } },
+        { 8, 6, 2, { 2, 3, 4 } },
+        { 5, 8, 8, { 6, 7, 9, 0, 1, 2, -3 } },
+        { 6, 8, 2, { 7, 9, 5 } },
+        { 7, 8, 8, { 9, 5, 6 } },
+        { 9, 8, 2, { 5, 6, 7 } },
+    };
+    const int blockSizes[] = { 1, 17, 256, 512, 1000, 4096, 8192, 8193, 20000, 64 };
+    const float parameterValues[] = { 0.0f, 0.25f, 0.5f, 1.0f, 0.9f, -1.0f, 2.0f, nan, inf, 0.7f };
+    constexpr int maxBlock = 20000;
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("configuration " + std::to_string (c.configuration));
+
+        // Everything a host sets up before the audio starts may allocate.
+        VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+        processor.setPlayConfigDetails (c.ins, c.outs, 48000.0, 512);
+        processor.requestInputConfiguration (c.configuration);
+        processor.prepareToPlay (48000.0, 512);
+        const int channels = std::max (c.ins, c.outs);
+        juce::AudioBuffer<float> source (channels, maxBlock), io (channels, maxBlock);
+        std::mt19937 rng (static_cast<unsigned> (c.configuration));
+        std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
+        for (int ch = 0; ch < channels; ++ch)
+            for (int k = 0; k < maxBlock; ++k)
+                source.setSample (ch, k, dist (rng));
+        juce::MidiBuffer midi;
+        auto& parameters = processor.getParameters();
+
+        rtguard::Guard guard;
+        size_t step = 0;
+        for (int round = 0; round < 3; ++round)
+        {
+            for (int blockSize : blockSizes)
+            {
+                // What hosts do between blocks on the audio thread: automation through
+                // either entry point, bass boost and configuration changes.
+                const float value = parameterValues[step % std::size (parameterValues)];
+                parameters[(int) (step % 3)]->setValue (value);
+                processor.setParameter ((int) ((step + 1) % 3), parameterValues[(step + 3) % std::size (parameterValues)]);
+                processor.setBassBoostStep (1 + (int) (step % 3));
+                if (step % 2 == 1)
+                    processor.requestInputConfiguration (c.laterConfigurations[(step / 2) % c.laterConfigurations.size()]);
+                ++step;
+
+                // A view on preallocated memory, as the format wrappers hand it over.
+                for (int ch = 0; ch < channels; ++ch)
+                    juce::FloatVectorOperations::copy (io.getWritePointer (ch), source.getReadPointer (ch), blockSize);
+                juce::AudioBuffer<float> block (io.getArrayOfWritePointers(), channels, blockSize);
+
+                if (round == 1 && blockSize == 64)
+                    processor.processBlockBypassed (block, midi);
+                else
+                    processor.processBlock (block, midi);
+
+                for (int ch = 0; ch < std::min (2, c.outs); ++ch)
+                    for (int k = 0; k < blockSize; ++k)
+                        ASSERT_TRUE (std::isfinite (io.getSample (ch, k))) << "block " << blockSize;
+            }
+        }
+
+        const auto counts = guard.counts();
+        EXPECT_EQ (counts.total(), 0) << counts;
+    }
+}
+} // namespace
