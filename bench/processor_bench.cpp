@@ -9,7 +9,7 @@
 #include "VantorAudioProcessor.h"
 
 #include <malloc.h>
-#include <time.h>
+#include "ThreadClock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,14 +29,6 @@ constexpr double kSampleRate = 48000.0;
 constexpr double kSecondsPerRun = 4.0;
 constexpr int kRunsPerCase = 5;
 
-// CPU time of this thread: a block's own cost, not the time it spent preempted by
-// whatever else the machine runs.
-double threadSeconds()
-{
-    timespec t {};
-    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double) t.tv_sec + 1.0e-9 * (double) t.tv_nsec;
-}
 
 struct RunResult
 {

@@ -22,7 +22,7 @@
 // Usage: vendrasolith_soak_bench [seconds of audio, default 3600] [block size, default 512]
 #include "VantorAudioProcessor.h"
 
-#include <time.h>
+#include "ThreadClock.h"
 
 #include <algorithm>
 #include <array>
@@ -38,13 +38,6 @@ namespace
 {
 constexpr double kSampleRate = 48000.0;
 constexpr int kChannels = 8;
-
-double threadSeconds()
-{
-    timespec t {};
-    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double) t.tv_sec + 1.0e-9 * (double) t.tv_nsec;
-}
 
 /** Small and fast, so generating the programme costs little next to rendering it. */
 struct Random
