@@ -3,7 +3,9 @@
 // What the plug-in tells AAX hosts: the effect's identity and one component per channel
 // configuration. AAX cannot be built here; this is the data an AAX description is made from.
 // The type IDs are what saved projects use to find a component again, so neither their
-// values nor the order of the components may ever change.
+// values nor the order of the components may ever change. The effect's identifier and
+// category are build settings of the framework's AAX client (src/plugin/CMakeLists.txt),
+// read here from its definitions so that they exist in one place only.
 
 #include <array>
 #include <cstdint>
@@ -16,10 +18,13 @@ constexpr std::uint32_t fourCharCode (const char (&code)[5])
          | (std::uint32_t (std::uint8_t (code[2])) << 8) | std::uint32_t (std::uint8_t (code[3]));
 }
 
-constexpr const char* effectIdentifier = "com.Quillbright.ZQV";
+#define VENDRASOLITH_AAX_TEXT(x) VENDRASOLITH_AAX_TEXT_(x)
+#define VENDRASOLITH_AAX_TEXT_(x) #x
+
+constexpr const char* effectIdentifier = VENDRASOLITH_AAX_TEXT (JucePlugin_AAXIdentifier);
 constexpr std::uint32_t manufacturerId = fourCharCode ("Qlbr");
 constexpr std::uint32_t productId = fourCharCode ("Zqvt");
-constexpr std::uint32_t category = 0x200; // sound field
+constexpr std::uint32_t category = JucePlugin_AAXCategory; // 0x200, sound field
 constexpr std::uint32_t packageVersion = 0x10100;
 
 /** The SDK's stem formats the plug-in uses; 7.1 is the SDK's DTS 7.1 stem. */

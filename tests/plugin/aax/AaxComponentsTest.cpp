@@ -1,5 +1,7 @@
 #include "AaxComponents.h"
 
+#include <juce_core/juce_core.h>
+
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -73,6 +75,16 @@ TEST (AaxComponents, AgreeWithThePluginsIdentity)
     EXPECT_EQ (productId, (std::uint32_t) JucePlugin_PluginCode);
     EXPECT_EQ (productId, 0x5a717674u); // "Zqvt"
     EXPECT_EQ (packageVersion, (std::uint32_t) JucePlugin_VersionCode);
+}
+
+// The framework's AAX client describes the effect from its own build settings: an AAX build
+// must ship the identifier and category of the table, which saved sessions rely on.
+TEST (AaxComponents, FrameworkIsBuiltWithTheTablesEffectIdentity)
+{
+    EXPECT_EQ (std::string (JUCE_STRINGIFY (JucePlugin_AAXIdentifier)), "com.Quillbright.ZQV");
+    EXPECT_EQ ((std::uint32_t) (JucePlugin_AAXCategory), 0x200u); // sound field
     EXPECT_EQ (std::string (effectIdentifier), "com.Quillbright.ZQV");
     EXPECT_EQ (category, 0x200u);
+    EXPECT_EQ ((std::uint32_t) JucePlugin_AAXManufacturerCode, manufacturerId);
+    EXPECT_EQ ((std::uint32_t) JucePlugin_AAXProductId, productId);
 }
