@@ -111,9 +111,10 @@ OptionGUI::OptionGUI (VantorAudioProcessor* p)
 
     if (processor != nullptr)
     {
+        // No announcement: its echo could undo a step a host restores meanwhile.
         const int step = processor->getBassBoostStep();
         if (juce::isPositiveAndBelow (step, combo_BassBoost->getNumItems()))
-            combo_BassBoost->setSelectedItemIndex (step, juce::sendNotificationAsync);
+            combo_BassBoost->setSelectedItemIndex (step, juce::dontSendNotification);
     }
 }
 
@@ -152,8 +153,14 @@ void OptionGUI::updateInputConfigChoices()
     for (int id = 1; id <= lastEnabledId; ++id)
         combo_InputConfig->setItemEnabled (id, true);
 
-    const int listIndex = listIndexForConfiguration (processor->getInputConfiguration());
-    combo_InputConfig->setSelectedId (combo_InputConfig->getItemId (listIndex), juce::sendNotificationAsync);
+    // No announcement: it would arrive later and hand back a value the host may have replaced
+    // meanwhile. While the processor has not chosen, nothing is shown, so every item, Mono
+    // included, is still a choice the user can make.
+    const int configuration = processor->getInputConfiguration();
+    const int shownId = configuration == VantorAudioProcessor::kNotChosen
+                          ? 0
+                          : combo_InputConfig->getItemId (listIndexForConfiguration (configuration));
+    combo_InputConfig->setSelectedId (shownId, juce::dontSendNotification);
 }
 
 void OptionGUI::paint (juce::Graphics& g)

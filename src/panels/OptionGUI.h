@@ -10,7 +10,7 @@ class VantorAudioProcessor;
 
 /** The options panel: a translucent box at the top right of the window with the input
     channel configuration and the bass boost. A click anywhere around the box hides it.
-    Both choices belong to the processor; the panel only shows and forwards them. */
+    Both choices belong to the processor; the panel shows them and forwards the user's. */
 class OptionGUI : public juce::Component,
                   public juce::Button::Listener,
                   public juce::ComboBox::Listener
@@ -20,7 +20,8 @@ public:
     ~OptionGUI() override;
 
     /** Enables the configurations the host's channel count allows and shows the
-        processor's current one. */
+        processor's current one (none while it has not chosen). Requests nothing: only
+        the user's own selections reach the processor. */
     void updateInputConfigChoices();
 
     void paint (juce::Graphics&) override;

@@ -4,6 +4,8 @@
 #include "VantorAudioProcessorEditor.h"
 #include "WelcomeGUI.h"
 
+#include <functional>
+
 using guitest::colourDistance;
 using guitest::pump;
 
@@ -117,12 +119,12 @@ TEST (OptionsPanel, ListPositionsMapToConfigurations)
         EXPECT_EQ (list.getSelectedItemIndex(), c.listIndex);
     }
 
-    // Values no item stands for show the first entry.
-    for (int configuration : { -1, 10, 42 })
+    // Values no item stands for show the first entry; a configuration not chosen yet shows none.
+    for (const auto& [configuration, shown] : { std::pair { 10, 0 }, std::pair { 42, 0 }, std::pair { -1, -1 } })
     {
         processor.requestInputConfiguration (configuration);
         panel.updateInputConfigChoices();
-        EXPECT_EQ (list.getSelectedItemIndex(), 0) << configuration;
+        EXPECT_EQ (list.getSelectedItemIndex(), shown) << configuration;
     }
 }
 
@@ -138,16 +140,71 @@ TEST (OptionsPanel, ShowsAConfigurationTheHostNoLongerAllows)
     EXPECT_FALSE (inputList (panel).isItemEnabled (6));
 }
 
-// A panel built before any configuration was chosen shows Mono, and its announcement then
-// asks the processor for Mono.
-TEST (OptionsPanel, FreshProcessorIsAskedForMono)
+// The lists show what the processor holds and never hand it back: the announcement of a
+// selection made in code arrives later on the message thread, and would undo whatever a
+// host set in between (a fresh instance would be locked to Mono before its first prepare).
+TEST (OptionsPanel, ShowingTheProcessorsChoicesRequestsNothing)
 {
-    guitest::AnyLayoutProcessor processor (2);
-    ASSERT_EQ (processor.getInputConfiguration(), VantorAudioProcessor::kNotChosen);
-    OptionGUI panel (&processor);
-    EXPECT_EQ (inputList (panel).getText(), "Mono");
-    pump (50);
-    EXPECT_EQ (processor.getInputConfiguration(), 0);
+    struct Case
+    {
+        const char* what;
+        int channels, configuration, step;
+        std::function<void (VantorAudioProcessor&, OptionGUI&)> hostMeanwhile;
+        int expectedConfiguration, expectedStep;
+        const char* inputText;
+    };
+    const Case cases[] = {
+        { "fresh instance", 2, VantorAudioProcessor::kNotChosen, 0, {}, VantorAudioProcessor::kNotChosen, 0, "" },
+        { "layout restored while the panel is built", 8, 1, 0,
+          [] (auto& p, auto&) { p.requestInputConfiguration (5); }, 5, 0, "Stereo" },
+        { "bass step restored while the panel is built", 2, 1, 2,
+          [] (auto& p, auto&) { p.setBassBoostStep (3); }, 1, 3, "Stereo" },
+        { "panel reopened, then a layout restored", 6, 8, 0,
+          [] (auto& p, auto& panel)
+          {
+              p.requestInputConfiguration (2);
+              panel.updateInputConfigChoices();
+              p.requestInputConfiguration (3);
+          },
+          3, 0, "L R C LFE Lsr Rs" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        guitest::AnyLayoutProcessor processor (c.channels);
+        if (c.configuration != VantorAudioProcessor::kNotChosen)
+            processor.requestInputConfiguration (c.configuration);
+        processor.setBassBoostStep (c.step);
+
+        OptionGUI panel (&processor);
+        if (c.hostMeanwhile)
+            c.hostMeanwhile (processor, panel);
+        pump (50);
+
+        EXPECT_EQ (processor.getInputConfiguration(), c.expectedConfiguration);
+        EXPECT_EQ (processor.getBassBoostStep(), c.expectedStep);
+        EXPECT_EQ (inputList (panel).getText(), c.inputText);
+    }
+}
+
+// Before the first prepare nothing is chosen and nothing is shown, so every item, Mono
+// too, is a choice the user can make; the processor then keeps it.
+TEST (OptionsPanel, UsersChoiceBeforeTheFirstPrepareIsKept)
+{
+    for (const int listIndex : { 0, 1 })
+    {
+        guitest::AnyLayoutProcessor processor (2);
+        OptionGUI panel (&processor);
+        ASSERT_EQ (inputList (panel).getSelectedItemIndex(), -1);
+
+        inputList (panel).setSelectedItemIndex (listIndex); // as the list's menu does
+        pump (50);
+        EXPECT_EQ (processor.getInputConfiguration(), listIndex);
+
+        processor.prepareToPlay (48000.0, 512);
+        EXPECT_EQ (processor.getInputConfiguration(), listIndex) << "the user's choice stands";
+    }
 }
 
 TEST (OptionsPanel, BassBoostShowsAndForwardsTheStep)
