@@ -253,7 +253,10 @@ std::string usageText()
            "  -h, --help      show this help\n"
            "  -V, --version   show the version\n"
            "\n"
-           "Exit status: 0 on success, 1 if a file could not be read or written, 2 for a\n"
-           "command-line mistake. A failed render leaves no output file behind.\n";
+           "Exit status: 0 when the output was written (warnings go to stderr: an input that\n"
+           "ends before the length its header announces is rendered as far as it goes), 1 if\n"
+           "a file could not be read or written or the input holds no audio, 2 for a\n"
+           "command-line mistake (a layout that does not fit the input's channels included).\n"
+           "A failed render leaves no output file behind.\n";
 }
 } // namespace vendrasolith::cli

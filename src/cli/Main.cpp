@@ -41,8 +41,8 @@ int chooseConfiguration (const Options& options, int fileChannels)
         const int configuration = *options.configuration;
         const int needed = VantorAudioProcessor::channelCountOf (configuration);
         if (fileChannels < needed)
-            throw RenderError ("layout '" + layoutLabel (configuration) + "' reads " + std::to_string (needed)
-                               + " channels but '" + options.input + "' has " + std::to_string (fileChannels));
+            throw UsageError ("layout '" + layoutLabel (configuration) + "' reads " + std::to_string (needed)
+                              + " channels but '" + options.input + "' has " + std::to_string (fileChannels));
         if (fileChannels > needed)
             warn ("'" + options.input + "' has " + std::to_string (fileChannels) + " channels; layout '"
                   + layoutLabel (configuration) + "' reads the first " + std::to_string (needed));
@@ -55,8 +55,8 @@ int chooseConfiguration (const Options& options, int fileChannels)
         case 2: case 6: case 8:
             return VantorAudioProcessor::automaticConfiguration (juce::PluginHostType::UnknownHost, fileChannels);
         default:
-            throw RenderError ("cannot tell the layout of a " + std::to_string (fileChannels)
-                               + "-channel file: name one with --layout (see --help)");
+            throw UsageError ("cannot tell the layout of a " + std::to_string (fileChannels)
+                              + "-channel file: name one with --layout");
     }
 }
 
@@ -89,6 +89,8 @@ int render (const Options& options)
     const auto summary = renderOffline (*source, output, settings, target.isInteger());
     output.commit (summary.outputFrames);
 
+    if (const auto shortfall = describeShortfall (*source); ! shortfall.empty())
+        warn (shortfall + " ('" + options.input + "' is cut short); rendered what is there");
     if (summary.nonFiniteInput > 0)
         warn (std::to_string (summary.nonFiniteInput) + " input samples were not finite numbers (NaN or infinity); "
               "they were rendered as silence");
@@ -131,7 +133,10 @@ int main (int argc, char* argv[])
     }
     catch (const UsageError& e)
     {
-        std::fprintf (stderr, "%s: %s (see --help)\n", kProgram, e.what());
+        // Some mistakes name their own place in the help already.
+        const std::string message = e.what();
+        const char* hint = message.find ("--help") == std::string::npos ? " (see --help)" : "";
+        std::fprintf (stderr, "%s: %s%s\n", kProgram, message.c_str(), hint);
         return 2;
     }
     catch (const std::exception& e)

@@ -125,6 +125,32 @@ std::string readText (const std::string& path)
     return juce::File (path).loadFileAsString().toStdString();
 }
 
+int occurrences (const std::string& text, const std::string& word)
+{
+    int n = 0;
+    for (auto at = text.find (word); at != std::string::npos; at = text.find (word, at + word.size()))
+        ++n;
+    return n;
+}
+
+/** Keeps the first bytes of a file, as a copy that broke off or a disk that filled up does. */
+void cutAfter (const juce::File& file, juce::int64 bytes)
+{
+    juce::MemoryBlock data;
+    ASSERT_TRUE (file.loadFileAsData (data));
+    ASSERT_LE (bytes, (juce::int64) data.getSize());
+    ASSERT_TRUE (file.replaceWithData (data.getData(), (size_t) bytes));
+}
+
+/** The first frames of some audio. */
+Channels firstFrames (const Channels& channels, size_t frames)
+{
+    Channels result;
+    for (const auto& c : channels)
+        result.emplace_back (c.begin(), c.begin() + (std::ptrdiff_t) frames);
+    return result;
+}
+
 class RenderProgram : public ::testing::Test
 {
 protected:
@@ -386,7 +412,7 @@ TEST_F (RenderProgram, BlockSizeDoesNotChangeTheFile)
 
 TEST_F (RenderProgram, OutputIsAsLongAsTheInput)
 {
-    for (const int frames : { 0, 1, kLatency - 1, kLatency, kLatency + 1, 5000 })
+    for (const int frames : { 1, kLatency - 1, kLatency, kLatency + 1, 5000 })
         for (const char* block : { "64", "4096" })
         {
             writeAudio (file ("in.wav"), noise (2, frames));
@@ -394,6 +420,67 @@ TEST_F (RenderProgram, OutputIsAsLongAsTheInput)
             EXPECT_EQ (out.channels.size(), 2u);
             EXPECT_EQ (out.frames(), (size_t) frames) << "--block " << block;
         }
+}
+
+// A file cut short (a copy that broke off, a recorder that stopped) renders the audio it
+// holds, no silence in place of the rest, and says how much of the announced length it got.
+TEST_F (RenderProgram, InputCutShortRendersWhatItHolds)
+{
+    constexpr int kRate = 48000, kAnnounced = 3 * kRate, kBytesPerFrame = 4; // 16-bit stereo
+    // Full-scale noise: FLAC keeps it as it is, so its frames stay about as large as the samples.
+    const auto input = noise (2, kAnnounced, 1.0f);
+
+    struct Case
+    {
+        const char* name;
+        juce::int64 keptFrames; // of samples after the header, for the uncompressed formats
+        bool headerAnnouncesLength;
+    };
+    const Case cases[] = { { "cut.wav", 4992, true }, { "cut.aiff", 4992, true }, { "cut.aif", 60000, true },
+                           { "cut.flac", 60000, true }, { "cut.ogg", 0, false } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        writeAudio (file (c.name), input, kRate, 16);
+        const auto size = file (c.name).getSize();
+        const bool uncompressed = juce::String (c.name).endsWith (".wav") || juce::String (c.name).containsIgnoreCase (".aif");
+        // A stray byte past the last whole frame belongs to no frame.
+        cutAfter (file (c.name), uncompressed ? size - (kAnnounced - c.keptFrames) * kBytesPerFrame + 1 : size * 2 / 5);
+
+        const auto run = render ({ c.name, "out.wav", "--bits", "32f" });
+        ASSERT_EQ (run.status, 0) << run.err;
+        const auto out = readAudio (file ("out.wav"));
+        const auto frames = (juce::int64) out.frames();
+        ASSERT_GT (frames, 0);
+        ASSERT_LT (frames, kAnnounced);
+
+        if (uncompressed)
+            EXPECT_EQ (frames, c.keptFrames);
+        else if (c.headerAnnouncesLength) // whole FLAC frames of at most 4608 samples
+            EXPECT_GT (frames, size * 2 / 5 / kBytesPerFrame - 2 * 4608);
+        else // an Ogg file has no length of its own: it ends with its last intact page
+            EXPECT_EQ (frames, (juce::int64) readAudio (file (c.name)).frames());
+
+        if (c.headerAnnouncesLength)
+        {
+            char expected[128];
+            std::snprintf (expected, sizeof (expected), "input ended after %.3f s of the 3.000 s its header announces",
+                           (double) frames / kRate);
+            EXPECT_NE (run.err.find (expected), std::string::npos) << run.err;
+            EXPECT_EQ (occurrences (run.err, "\n"), 1) << run.err;
+
+            // Exactly what a file holding just those frames renders: real audio all through.
+            writeAudio (file ("whole.wav"), firstFrames (input, (size_t) frames), kRate, 16);
+            ASSERT_EQ (render ({ "whole.wav", "reference.wav", "--bits", "32f" }).status, 0);
+            juce::MemoryBlock rendered, reference;
+            ASSERT_TRUE (file ("out.wav").loadFileAsData (rendered));
+            ASSERT_TRUE (file ("reference.wav").loadFileAsData (reference));
+            EXPECT_TRUE (rendered == reference);
+        }
+        else
+            EXPECT_EQ (run.err, "");
+    }
 }
 
 TEST_F (RenderProgram, NonFiniteInputSamplesRenderAsSilence)
@@ -476,7 +563,9 @@ TEST_F (RenderProgram, ReadsEveryInputFormat)
     juce::MemoryBlock reference;
     for (const char* name : lossless)
     {
-        ASSERT_EQ (render ({ name, "out.wav", "--bits", "32f" }).status, 0) << name;
+        const auto run = render ({ name, "out.wav", "--bits", "32f" });
+        ASSERT_EQ (run.status, 0) << name;
+        EXPECT_EQ (run.err, "") << name << ": a complete file holds all its header announces";
         juce::MemoryBlock bytes;
         ASSERT_TRUE (file ("out.wav").loadFileAsData (bytes));
         if (reference.isEmpty())
@@ -495,6 +584,17 @@ TEST_F (RenderProgram, BadInputFailsWithOneLineAndLeavesNoFile)
 {
     writeAudio (file ("in6.wav"), noise (6, 1000));
     writeAudio (file ("in4.wav"), noise (4, 1000));
+    writeAudio (file ("in3.wav"), noise (3, 1000));
+    writeAudio (file ("empty.wav"), silence (2, 0));
+    writeAudio (file ("empty.ogg"), silence (2, 0));
+    // Headers that announce three seconds, and nothing after them.
+    for (const char* name : { "headeronly.wav", "headeronly.aiff" })
+    {
+        writeAudio (file (name), noise (2, 144000), 48000.0, 16);
+        cutAfter (file (name), file (name).getSize() - 144000 * 4);
+    }
+    writeAudio (file ("headeronly.flac"), noise (2, 144000, 1.0f), 48000.0, 16);
+    cutAfter (file ("headeronly.flac"), 1000); // inside the first frame
     file ("notaudio.wav").replaceWithText ("this is not audio\n");
     file ("afile").replaceWithText ("x");
     file ("folder.wav").createDirectory();
@@ -511,8 +611,15 @@ TEST_F (RenderProgram, BadInputFailsWithOneLineAndLeavesNoFile)
         { { "missing.wav", "out.wav" }, "input 'missing.wav' does not exist", 1 },
         { { "notaudio.wav", "out.wav" }, "is not a WAV, AIFF, FLAC or Ogg Vorbis file", 1 },
         { { "sub", "out.wav" }, "is a folder, not an audio file", 1 },
-        { { "in4.wav", "out.wav" }, "cannot tell the layout of a 4-channel file", 1 },
-        { { "in6.wav", "out.wav", "--layout", "7.1" }, "reads 8 channels but 'in6.wav' has 6", 1 },
+        { { "empty.wav", "out.wav" }, "input 'empty.wav' holds no audio", 1 },
+        { { "empty.ogg", "out.wav" }, "input 'empty.ogg' holds no audio", 1 },
+        { { "headeronly.wav", "out.wav" }, "input 'headeronly.wav' holds no audio (its header announces 3.000 s)", 1 },
+        { { "headeronly.aiff", "out.wav" }, "input 'headeronly.aiff' holds no audio (its header announces 3.000 s)", 1 },
+        { { "headeronly.flac", "out.wav" }, "input 'headeronly.flac' holds no audio (its header announces 3.000 s)", 1 },
+        { { "in4.wav", "out.wav" }, "cannot tell the layout of a 4-channel file: name one with --layout (see --help)", 2 },
+        { { "in3.wav", "out.wav" }, "cannot tell the layout of a 3-channel file", 2 },
+        { { "in6.wav", "out.wav", "--layout", "7.1" }, "reads 8 channels but 'in6.wav' has 6", 2 },
+        { { "in4.wav", "out.wav", "--layout", "5.1" }, "reads 6 channels but 'in4.wav' has 4", 2 },
         { { "in6.wav", "out.wav", "--layout", "7.2" }, "unknown layout '7.2'", 2 },
         { { "in6.wav", "out.wav", "--frobnicate" }, "unknown option '--frobnicate'", 2 },
         { { "in6.wav", "out.wav", "--angle", "361" }, "--angle takes degrees from 0 to 360, not '361'", 2 },
@@ -555,6 +662,7 @@ TEST_F (RenderProgram, BadInputFailsWithOneLineAndLeavesNoFile)
         EXPECT_EQ (run.status, c.status) << what;
         EXPECT_NE (run.err.find (c.message), std::string::npos) << what << "\n" << run.err;
         EXPECT_EQ (std::count (run.err.begin(), run.err.end(), '\n'), 1) << what << "\n" << run.err;
+        EXPECT_LE (occurrences (run.err, "--help"), 1) << what << ": the way to the help, once\n" << run.err;
         EXPECT_EQ (listing(), before) << what << ": nothing written, nothing left behind";
     }
 
