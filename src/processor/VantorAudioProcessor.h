@@ -76,6 +76,12 @@ public:
     int getActiveInputCount() const noexcept { return activeInputCount.load(); }
     bool isConfigurationPending() const noexcept { return configurationPending.load(); }
 
+    /** Listens through another table of head-related responses (the embedded one is the
+        default), e.g. one the offline renderer made from a listener's own measurements.
+        Not concurrent with processing: call it before prepareToPlay or while the host
+        is not processing. */
+    void setHeadResponses (const vendrasolith::HrirSet& responses) noexcept { renderer.setResponses (responses); }
+
     void setBassBoostStep (int step) noexcept { bassBoost.setStep (step); }
     int getBassBoostStep() const noexcept { return bassBoost.getStep(); }
 

@@ -31,6 +31,11 @@ public:
     void setWidth (float normalised) noexcept;
     void setPanGain (float gain) noexcept { panner.setPanGain (gain); }
 
+    /** Listens through another table from now on (the embedded one is the default).
+        Recomputes the filter spectra: not concurrent with render(), so call it before
+        rendering starts or between blocks on the rendering thread. */
+    void setResponses (const HrirSet& responses) noexcept { fft->setResponses (responses); }
+
     /** Clears the slots and installs the channel map; values outside 0…9 act as 5. */
     void setInputConfiguration (int value) noexcept;
 

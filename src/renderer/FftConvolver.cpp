@@ -38,6 +38,11 @@ FftConvolver::FftConvolver (const HrirSet& responses)
         throw std::bad_alloc();
     }
 
+    setResponses (responses);
+}
+
+void FftConvolver::setResponses (const HrirSet& responses) noexcept
+{
     Frame padded {};
     for (int m = 0; m < HrirSet::kResponses; ++m)
     {

@@ -26,6 +26,12 @@ public:
     explicit FftConvolver (const HrirSet& responses);
     ~FftConvolver();
 
+    /** Replaces the 16 filter spectra with those of another table. Not for the audio
+        thread's time budget and not concurrent with process(): call it between blocks
+        from the thread that processes, or before processing starts. Tails of the old
+        responses already in the output rings play out. */
+    void setResponses (const HrirSet& responses) noexcept;
+
     FftConvolver (const FftConvolver&) = delete;
     FftConvolver& operator= (const FftConvolver&) = delete;
 

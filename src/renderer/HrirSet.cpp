@@ -1,5 +1,6 @@
 #include "HrirSet.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -23,5 +24,10 @@ HrirSet::HrirSet()
                                  | ((std::uint32_t) b[2] << 16) | ((std::uint32_t) b[3] << 24);
         std::memcpy (&table[i], &bits, sizeof (float));
     }
+}
+
+HrirSet::HrirSet (const float* values) noexcept
+{
+    std::copy_n (values, kValues, table.begin());
 }
 } // namespace vendrasolith

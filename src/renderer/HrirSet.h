@@ -3,6 +3,7 @@
 #include "RenderLimits.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <array>
 
 namespace vendrasolith
@@ -19,6 +20,8 @@ public:
 
     /** Decodes the embedded table. */
     HrirSet();
+    /** A table of the same layout made elsewhere (kValues floats), e.g. from a listener's own measurements. */
+    explicit HrirSet (const float* values) noexcept;
 
     const float* values() const noexcept { return table.data(); }
     const float* response (int m) const noexcept { return table.data() + kTaps * m; }

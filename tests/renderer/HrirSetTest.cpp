@@ -1,8 +1,10 @@
+#include "FftConvolver.h"
 #include "HrirSet.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 using vendrasolith::HrirSet;
 
@@ -81,6 +83,48 @@ TEST (HrirSet, EveryResponseEndsWellInsideItsTaps)
         const float* h = set.response (m);
         EXPECT_GE (energy (h, 220) / energy (h), 0.99) << "response " << m;
         EXPECT_LT (std::fabs (h[255]), 1.0e-3f) << "response " << m << " is faded out";
+    }
+}
+} // namespace
+
+namespace
+{
+using vendrasolith::FftConvolver;
+
+TEST (HrirSet, ATableFromElsewhereIsWhatTheConvolverPlaysOnceInstalled)
+{
+    // A table unlike the embedded one: response m is a pair of clicks at taps m and 100 + 2m.
+    std::vector<float> values ((size_t) HrirSet::kValues, 0.0f);
+    for (int m = 0; m < HrirSet::kResponses; ++m)
+    {
+        values[(size_t) (m * HrirSet::kTaps + m)] = 0.5f;
+        values[(size_t) (m * HrirSet::kTaps + 100 + 2 * m)] = -0.25f;
+    }
+    const HrirSet own (values.data());
+    EXPECT_EQ (own.response (1, 3)[11], 0.5f);
+
+    FftConvolver convolver { HrirSet() };
+    convolver.setResponses (own);
+    for (int feed = 0; feed < vendrasolith::kNumFeeds; ++feed)
+    {
+        // One impulse on one feed, then silence until the response has played.
+        std::vector<std::vector<float>> feeds (vendrasolith::kNumFeeds, std::vector<float> (2048, 0.0f));
+        feeds[(size_t) feed][0] = 1.0f;
+        std::vector<const float*> in;
+        for (auto& f : feeds)
+            in.push_back (f.data());
+        std::vector<float> left (2048), right (2048);
+        float* out[2] = { left.data(), right.data() };
+        convolver.process (in.data(), out, vendrasolith::kNumFeeds, 2048);
+
+        for (int ear = 0; ear < 2; ++ear)
+        {
+            const float* expected = own.response (ear, feed);
+            const auto& got = ear == 0 ? left : right;
+            for (int t = 0; t < HrirSet::kTaps; ++t)
+                ASSERT_NEAR (got[(size_t) (FftConvolver::kDelay + t)], expected[t], 1e-6f)
+                    << "feed " << feed << ", ear " << ear << ", tap " << t;
+        }
     }
 }
 } // namespace
