@@ -179,6 +179,12 @@ Options parseCommandLine (const std::vector<std::string>& arguments)
         else if (name == "--bass")   options.bassStep = parseBass (takeValue());
         else if (name == "--bits")   options.sampleFormat = parseBits (takeValue());
         else if (name == "--block")  options.blockSize = parseBlockSize (takeValue());
+        else if (name == "--hrtf")
+        {
+            options.hrtfPath = takeValue();
+            if (options.hrtfPath.empty())
+                throw UsageError ("--hrtf needs a SOFA file");
+        }
         else if (name == "--layout")
         {
             const auto layout = takeValue();
@@ -250,6 +256,9 @@ std::string usageText()
            "  --bass STEP     bass boost: off, 3, 6 or 9 (default off)\n"
            "  --bits B        16, 24 or 32f (32-bit float, WAV only); default 24\n"
            "  --tail          keep the decay after the input ends\n"
+           "  --hrtf FILE     listen through the head-related responses of a SOFA file\n"
+           "                  (SimpleFreeFieldHRIR, e.g. your own measurement) instead of\n"
+           "                  the built-in ones; resampled to the input's rate\n"
            "  -h, --help      show this help\n"
            "  -V, --version   show the version\n"
            "\n"

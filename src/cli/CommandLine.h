@@ -37,6 +37,7 @@ struct Options
     std::optional<SampleFormat> sampleFormat; // from --bits; the default depends on the format
     int blockSize = 4096;
     bool keepTail = false;
+    std::string hrtfPath; // a SOFA file from --hrtf; empty for the built-in responses
 };
 
 /** Reads the arguments after the program name; throws UsageError. */

@@ -2,6 +2,7 @@
 // plug-in's own processor, offline. See usageText() for the command line.
 #include "CommandLine.h"
 #include "DemoScene.h"
+#include "HeadResponses.h"
 #include "InputConfiguration.h"
 #include "OfflineRender.h"
 #include "OutputFile.h"
@@ -77,6 +78,8 @@ int render (const Options& options)
     }
 
     const auto target = OutputTarget::check (options.output, options.sampleFormat, options.input);
+    if (! options.hrtfPath.empty())
+        settings.headResponses = headResponsesFromSofa (options.hrtfPath, source->sampleRate(), warn);
 
     settings.angleDegrees = options.angleDegrees;
     settings.widthPercent = options.widthPercent;

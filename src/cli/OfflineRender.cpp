@@ -140,6 +140,8 @@ RenderSummary renderOffline (SampleSource& source, OutputFile& output, const Ren
     setParameter (VantorAudioProcessor::widthIndex, settings.widthPercent / 100.0);
     setParameter (VantorAudioProcessor::gainIndex, (settings.gainDecibels + 90.0) / 100.0);
     processor->setBassBoostStep (settings.bassStep);
+    if (settings.headResponses)
+        processor->setHeadResponses (*settings.headResponses);
     processor->requestInputConfiguration (settings.configuration);
     processor->prepareToPlay (rate, blockSize);
 

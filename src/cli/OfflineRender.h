@@ -1,7 +1,10 @@
 #pragma once
 
+#include "HrirSet.h"
 #include "OutputFile.h"
 #include "SampleSource.h"
+
+#include <optional>
 
 namespace vendrasolith::cli
 {
@@ -14,6 +17,7 @@ struct RenderSettings
     int bassStep = 0;
     int blockSize = 4096;
     bool keepTail = false;
+    std::optional<HrirSet> headResponses; // none: the built-in table
 };
 
 struct RenderSummary

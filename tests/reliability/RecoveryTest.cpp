@@ -83,6 +83,7 @@ TEST (Recovery, OverflowingBurstsLeaveNoTraceAfterOneFrame)
         for (int bassStep : { 0, 3 })
         {
             const auto reference = render (layout.configuration, layout.ins, bassStep, 0.0f);
+            const float peak = reference.getMagnitude (0, 0, kLength);
             for (float value : values)
             {
                 SCOPED_TRACE ("configuration " + std::to_string (layout.configuration) + ", bass step "
@@ -97,11 +98,12 @@ TEST (Recovery, OverflowingBurstsLeaveNoTraceAfterOneFrame)
                     {
                         ASSERT_TRUE (std::isfinite (out.getSample (c, k))) << "channel " << c << " sample " << k;
                         // The bass boost's low-pass remembers the burst a little longer (it
-                        // restarts from silence after a non-finite value); the rest is exact.
+                        // restarts from silence after a non-finite value, a step in proportion
+                        // to the bass it held); the rest is exact.
                         if (bassStep == 0)
                             ASSERT_EQ (out.getSample (c, k), reference.getSample (c, k)) << "channel " << c << " sample " << k;
                         else
-                            ASSERT_NEAR (out.getSample (c, k), reference.getSample (c, k), 0.05f) << "channel " << c << " sample " << k;
+                            ASSERT_NEAR (out.getSample (c, k), reference.getSample (c, k), 0.15f * peak) << "channel " << c << " sample " << k;
                     }
                 }
             }

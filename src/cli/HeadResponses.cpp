@@ -1,0 +1,74 @@
+#include "HeadResponses.h"
+
+#include "CommandLine.h"
+
+#if VENDRASOLITH_HAVE_SOFA
+ #include "HrirPipeline.h"
+ #include "SofaReader.h"
+#endif
+
+#include <cstdio>
+
+namespace vendrasolith::cli
+{
+namespace
+{
+// Directions are used as measured; beyond this the difference is worth a word.
+constexpr double kNoticeableDegrees = 1.0;
+// The responses are cut to the table's length with a fade; losing more than this share
+// of a response's energy (0.2 dB) is worth a word.
+constexpr double kNoticeableLoss = 0.05;
+
+std::string format (const char* pattern, double value)
+{
+    char text[64];
+    std::snprintf (text, sizeof (text), pattern, value);
+    return text;
+}
+} // namespace
+
+HrirSet headResponsesFromSofa (const std::string& path, double sampleRate,
+                               const std::function<void (const std::string&)>& warn)
+{
+#if VENDRASOLITH_HAVE_SOFA
+    using namespace vendrasolith::hrtf;
+    try
+    {
+        const SofaSet sofa = readSofaFile (path);
+
+        PipelineSettings settings;
+        settings.sampleRate = sampleRate;
+        settings.taps = HrirSet::kTaps;
+        const ResponseTable table = makeResponseTable (sofa.set, settings);
+
+        std::string offDirections;
+        for (int f = 0; f < kNumFeeds; ++f)
+            if (feedIsHeard (f) && sofa.matches[(size_t) f].degreesOff > kNoticeableDegrees)
+                offDirections += (offDirections.empty() ? "" : ", ") + std::to_string (feedDirection (f)) + " by "
+                                 + format ("%.1f", sofa.matches[(size_t) f].degreesOff);
+        if (! offDirections.empty())
+            warn ("HRTF file '" + path + "' has no measurement at some loudspeaker directions; the nearest are used ("
+                  + offDirections + " degrees off)");
+
+        if (const double loss = table.worstEnergyOutside(); loss > kNoticeableLoss)
+            warn ("the responses of '" + path + "' run longer than " + std::to_string (HrirSet::kTaps) + " taps at "
+                  + format ("%g", sampleRate) + " Hz; they are cut there with a fade, losing up to "
+                  + format ("%.1f", 100.0 * loss) + " % of a response's energy");
+
+        return HrirSet (table.values.data());
+    }
+    catch (const SofaError& e)
+    {
+        throw RenderError (e.what());
+    }
+    catch (const HrtfError& e)
+    {
+        throw RenderError ("HRTF file '" + path + "' cannot be used: " + e.what());
+    }
+#else
+    (void) sampleRate;
+    (void) warn;
+    throw RenderError ("cannot read HRTF file '" + path + "': this build reads no SOFA files (libmysofa was missing)");
+#endif
+}
+} // namespace vendrasolith::cli
