@@ -414,6 +414,30 @@ ResponseTable makeResponseTable (const MeasuredSet& set, const PipelineSettings&
     return table;
 }
 
+ResponseTable resampleTable (const float* values, int taps, double fromRate, const PipelineSettings& settings)
+{
+    if (settings.sampleRate == fromRate && settings.taps == taps)
+    {
+        ResponseTable table;
+        table.sampleRate = fromRate;
+        table.taps = taps;
+        table.values.assign (values, values + (size_t) (kNumResponses * taps));
+        table.gains = { 1.0, 1.0 };
+        return table;
+    }
+
+    const Resampler resampler (fromRate, settings.sampleRate);
+    std::array<TimedResponse, kNumResponses> timed;
+    for (int r = 0; r < kNumResponses; ++r)
+    {
+        TimedResponse response;
+        response.samples.assign (values + (size_t) (r * taps), values + (size_t) ((r + 1) * taps));
+        timed[(size_t) r] = resampler.process (response);
+    }
+    const int peakSearch = (int) std::ceil (taps * settings.sampleRate / fromRate);
+    return finishTable (timed, settings.sampleRate, settings.taps, peakSearch, settings.peakTap);
+}
+
 std::vector<double> diffuseFieldDb (const MeasuredSet& set, const std::vector<double>& hz)
 {
     const Frame frame { frameSizeFor (set), set.sampleRate };

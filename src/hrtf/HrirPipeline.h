@@ -74,6 +74,13 @@ ResponseTable makeResponseTable (const MeasuredSet& set, const PipelineSettings&
 ResponseTable finishTable (const std::array<TimedResponse, kNumResponses>& responses, double sampleRate,
                            int taps, int peakSearch, int peakTap = kPeakTap);
 
+/** A finished table (16 responses of `taps` taps, ear-major, at `fromRate`, such as the
+    embedded one) at another rate and length: band-limited resampling, then finishTable
+    (earliest peak to settings.peakTap, fade, unit-energy centre). The settings' rate and
+    taps say what to make; its equalisation switch is not used (the table has had its
+    processing). At the same rate and length the table comes back as it is. */
+ResponseTable resampleTable (const float* values, int taps, double fromRate, const PipelineSettings& settings);
+
 /** Diffuse-field response of a set (power average over every measurement, both ears),
     as a magnitude in dB at `hz`, regularised at the band edges as the equaliser uses it
     and relative to its level in the low reference band. For reports and tests. */

@@ -2,10 +2,12 @@
 // centre channel of the renderer, analysed in third-octave bands at the ears.
 #include "BinauralRenderer.h"
 #include "CueMeasures.h"
+#include "HrirPipeline.h"
 #include "TableCues.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -73,6 +75,31 @@ TEST (ShippedTable, CentreChannelSoundsEvenFromTheBassToTheUpperMids)
             else // below 100 Hz the low end continues level: not lost, not lifted twice
                 EXPECT_LT (std::fabs (fromBass[i]), 1.5) << "ear " << ear << ", " << centres[i] << " Hz band";
         }
+    }
+}
+TEST (ShippedTable, ResampledToOtherRatesKeepsItsTimesAndLandsOnTheLatencyTap)
+{
+    // What a session at another rate would hear through the shipped table.
+    const HrirSet shipped;
+    PipelineSettings same;
+    same.sampleRate = kRate;
+    const auto reference = resampleTable (shipped.values(), HrirSet::kTaps, kRate, same);
+    EXPECT_TRUE (std::equal (reference.values.begin(), reference.values.end(), shipped.values())) << "as it is at its own rate";
+    for (const double rate : { 48000.0, 96000.0 })
+    {
+        PipelineSettings settings;
+        settings.sampleRate = rate;
+        const auto table = resampleTable (shipped.values(), HrirSet::kTaps, kRate, settings);
+        EXPECT_EQ (fixtures::earliestPeak (table), kPeakTap) << rate;
+        for (const auto [feed, nearEar] : fixtures::kLateralFeeds)
+        {
+            const double itd = fixtures::itdMicroseconds (reference, feed);
+            EXPECT_NEAR (fixtures::itdMicroseconds (table, feed), itd, 0.03 * std::fabs (itd)) << feedLabel (feed) << " at " << rate;
+        }
+        double centreEnergy = 0.0;
+        for (const double v : fixtures::responseOf (table, 0, fixtures::kCentreFeed))
+            centreEnergy += v * v;
+        EXPECT_NEAR (centreEnergy, 1.0, 1e-5) << "as loud in noise at " << rate;
     }
 }
 } // namespace
