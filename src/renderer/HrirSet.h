@@ -3,7 +3,6 @@
 #include "RenderLimits.h"
 
 #include <cstddef>
-#include <algorithm>
 #include <array>
 
 namespace vendrasolith
