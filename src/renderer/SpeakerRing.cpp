@@ -1,6 +1,7 @@
 #include "SpeakerRing.h"
 #include "Glide.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vendrasolith
@@ -71,37 +72,87 @@ const float* SpeakerRing::locate (float direction) noexcept
 void SpeakerRing::spread (float direction, const float* input, float* const* feeds,
                           int numSamples, float gain, int row) noexcept
 {
+    FeedMix mix (feeds, true);
+    spread (direction, input, mix, numSamples, gain, row);
+}
+
+void SpeakerRing::spread (float direction, const float* input, FeedMix& mix,
+                          int numSamples, float gain, int row) noexcept
+{
     const float* weights = locate (direction);
     auto& rowGains = gains[(size_t) row];
+    auto& rowGlides = glides[(size_t) row];
 
     for (int j = 0; j < kNumFeeds; ++j)
     {
-        float s = rowGains[(size_t) j];
+        const float s = rowGains[(size_t) j];
         const float t = gain * weights[j];
         const bool gliding = std::fabs ((double) s - (double) t) > kSilenceThreshold;
+
+        if (! gliding)
+            rowGlides[(size_t) j].elapsed = -1;
 
         if (! (t > kSilenceThreshold || gliding))
             continue;
 
-        float* feed = feeds[j];
-
         if (gliding)
         {
-            for (int k = 0; k < numSamples; ++k)
-            {
-                s = glideStep (s, t);
-                if (s < kSilenceThreshold)
-                    s = 0.0f;
-                feed[k] += input[k] * s;
-            }
+            const GlideRamp ramp (s, t, rowGlides[(size_t) j], numSamples, true);
+            // An all-zero ramp or a silent input adds only zeros: leave the feed alone.
+            if (input != nullptr && ! ramp.silent())
+                mix.addGliding (j, input, ramp, numSamples);
+            rowGains[(size_t) j] = ramp.finalValue();
         }
-        else
+        else if (input != nullptr)
         {
-            for (int k = 0; k < numSamples; ++k)
-                feed[k] += input[k] * s;
+            mix.add (j, input, s, numSamples);
         }
-
-        rowGains[(size_t) j] = s;
     }
+}
+
+FeedMix::FeedMix (float* const* feedsToUse, bool alreadyWritten) noexcept
+    : feeds (feedsToUse)
+{
+    isWritten.fill (alreadyWritten);
+}
+
+void FeedMix::add (int j, const float* input, float gain, int numSamples) noexcept
+{
+    float* __restrict feed = feeds[j];
+
+    if (isWritten[(size_t) j])
+    {
+        for (int k = 0; k < numSamples; ++k)
+            feed[k] += input[k] * gain;
+        return;
+    }
+
+    // Exactly what adding to a cleared feed gives: 0 + x turns a -0 product into +0.
+    for (int k = 0; k < numSamples; ++k)
+        feed[k] = 0.0f + input[k] * gain;
+    isWritten[(size_t) j] = true;
+}
+
+void FeedMix::addGliding (int j, const float* input, const GlideRamp& ramp, int numSamples) noexcept
+{
+    float* __restrict feed = feeds[j];
+    const bool adding = isWritten[(size_t) j];
+    float gainsOfChunk[GlideRamp::kChunk];
+
+    for (int offset = 0; offset < numSamples; offset += GlideRamp::kChunk)
+    {
+        const int count = std::min (GlideRamp::kChunk, numSamples - offset);
+        ramp.fill (offset, count, gainsOfChunk);
+        const float* in = input + offset;
+        float* out = feed + offset;
+
+        if (adding)
+            for (int k = 0; k < count; ++k)
+                out[k] += in[k] * gainsOfChunk[k];
+        else
+            for (int k = 0; k < count; ++k)
+                out[k] = 0.0f + in[k] * gainsOfChunk[k];
+    }
+    isWritten[(size_t) j] = true;
 }
 } // namespace vendrasolith
