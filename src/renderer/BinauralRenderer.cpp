@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace vendrasolith
 {
-namespace
-{
-    constexpr float kQuietestInput = 1.0e-20f;
-} // namespace
-
 BinauralRenderer::BinauralRenderer (FftBackend backend)
     : fft (std::make_unique<FftConvolver> (HrirSet(), backend)),
       slotBuffers (std::make_unique<std::array<Buffer, SlotPanner::kNumSlots>>()),
@@ -106,14 +103,22 @@ bool BinauralRenderer::readInput (const float* source, float* slot, int numSampl
     // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
     // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
     // fall into the slow denormal range, without switching on a flush-to-zero mode.
-    bool sounds = false;
+    // Compared as bit patterns (the order of non-negative floats), so the loop vectorises.
+    constexpr std::int32_t quietest = 0x1e3ce508; // 1.0e-20f
+    constexpr std::int32_t largest = 0x7f7fffff;  // the largest finite float
+    static_assert (sizeof (float) == sizeof (std::int32_t));
+
+    std::int32_t sounding = 0;
     for (int k = 0; k < numSamples; ++k)
     {
-        const float magnitude = std::fabs (source[k]);
-        const bool kept = magnitude >= kQuietestInput && magnitude <= std::numeric_limits<float>::max();
-        slot[k] = kept ? source[k] : 0.0f;
-        sounds |= kept;
+        std::int32_t bits;
+        std::memcpy (&bits, source + k, sizeof (bits));
+        const std::int32_t magnitude = bits & 0x7fffffff;
+        const std::int32_t keep = magnitude >= quietest && magnitude <= largest ? -1 : 0;
+        bits &= keep;
+        sounding |= keep;
+        std::memcpy (slot + k, &bits, sizeof (bits));
     }
-    return sounds;
+    return sounding != 0;
 }
 } // namespace vendrasolith
