@@ -60,9 +60,14 @@ private:
     FftBackend chosen;
     kiss_fftr_state* kissForward = nullptr;
     kiss_fftr_state* kissInverse = nullptr;
-    // The process's shared FFTW plans while this instance holds them.
+    // The process's shared FFTW plans while this instance holds them: complex transforms
+    // of half the size, with the split into real-input bins done here (see RealFft.cpp).
     fftwf_plan_s* fftwForward = nullptr;
     fftwf_plan_s* fftwInverse = nullptr;
+    static constexpr int kHalf = kSize / 2;
+    struct alignas (kAlignment) HalfSpectrum { std::array<Complex, kHalf> bins; };
+    HalfSpectrum scratch {};
+    std::array<Complex, kHalf / 2> twiddles {}; // e^(-2πik/kSize), k = 0…kHalf/2 − 1
 };
 
 /** Aligned storage for transform input and output. */
