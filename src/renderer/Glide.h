@@ -11,7 +11,14 @@ namespace vendrasolith
     glide of a gain up to 10^11 needs to come within 10^-6. */
 constexpr int kLongestGlide = 2 * kMaxBlockSize;
 
-/** 0.995^k for k = 0…kLongestGlide: the share of its distance a glide has left after k samples. */
+/** A glide's gain after k samples, for k = 0…kLongestGlide, is
+    start·glideKept[k] + target·glideTaken[k]: glideKept[k] is 0.995^k and glideTaken[k]
+    1 − 0.995^k, worked out in double. Two non-negative terms: the sum loses no digits to
+    cancellation, so it holds its float precision even where the gain is tiny. */
+extern const std::array<float, kLongestGlide + 1> glideKept;
+extern const std::array<float, kLongestGlide + 1> glideTaken;
+/** 0.995^k in double, for the rare glide between gains of opposite sign, where the two
+    terms above would cancel. */
 extern const std::array<double, kLongestGlide + 1> glidePowers;
 
 /** The smallest float that is not below the silence threshold: a float compared against
@@ -28,9 +35,9 @@ struct GlideOrigin
 
 /** One block of a gain glide, new = old·0.995 + target·0.005 per sample in double
     precision, in closed form: k samples into a glide from s towards t the gain is
-    t + (s − t)·0.995^k in double, stored as a float. No sample waits for the one before,
-    so a block of gains is computed as vectors, and the gains match the recursion in
-    double to float rounding.
+    s·0.995^k + t·(1 − 0.995^k). No sample waits for the one before, so a block of gains
+    is computed as vectors, and every gain is within a few float roundings of the
+    recursion carried in double.
 
     A glide is counted from where it started, not from the block's start: the gains
     depend on the block boundaries only where the target changes, so a stream renders
@@ -53,6 +60,10 @@ public:
     /** Gains of samples offset…offset + count − 1 of the block (sample 0 has had one step). */
     void fill (int offset, int count, float* gains) const noexcept;
 
+    /** Adds input × gain into output over the block, or stores 0 + input × gain when
+        adding is false (exactly what adding to zeros gives). */
+    void mix (const float* input, float* output, int numSamples, bool adding) const noexcept;
+
     /** The gain at the end of the block: the state the next block starts from. */
     float finalValue() const noexcept { return last; }
 
@@ -62,8 +73,10 @@ public:
 private:
     float valueAt (int steps) const noexcept;
 
-    double target;
+    float start;
+    float target;
     double distance;
+    bool crossesZero;
     int first;       // steps into the glide at the block's first sample
     int landsAt;     // first step that takes the target
     int quietFrom;   // first step squelched to zero (past the end if none)

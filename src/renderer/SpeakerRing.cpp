@@ -135,24 +135,7 @@ void FeedMix::add (int j, const float* input, float gain, int numSamples) noexce
 
 void FeedMix::addGliding (int j, const float* input, const GlideRamp& ramp, int numSamples) noexcept
 {
-    float* __restrict feed = feeds[j];
-    const bool adding = isWritten[(size_t) j];
-    float gainsOfChunk[GlideRamp::kChunk];
-
-    for (int offset = 0; offset < numSamples; offset += GlideRamp::kChunk)
-    {
-        const int count = std::min (GlideRamp::kChunk, numSamples - offset);
-        ramp.fill (offset, count, gainsOfChunk);
-        const float* in = input + offset;
-        float* out = feed + offset;
-
-        if (adding)
-            for (int k = 0; k < count; ++k)
-                out[k] += in[k] * gainsOfChunk[k];
-        else
-            for (int k = 0; k < count; ++k)
-                out[k] = 0.0f + in[k] * gainsOfChunk[k];
-    }
+    ramp.mix (input, feeds[j], numSamples, isWritten[(size_t) j]);
     isWritten[(size_t) j] = true;
 }
 } // namespace vendrasolith
