@@ -79,9 +79,22 @@ void SpeakerRing::spread (float direction, const float* input, float* const* fee
 void SpeakerRing::spread (float direction, const float* input, FeedMix& mix,
                           int numSamples, float gain, int row) noexcept
 {
-    const float* weights = locate (direction);
     auto& rowGains = gains[(size_t) row];
     auto& rowGlides = glides[(size_t) row];
+
+    // A voice with no gain whose gains have all come to rest at zero has nothing to do:
+    // every alternate image while Width is 1. Its glides are already over.
+    if (gain == 0.0f && std::all_of (rowGains.begin(), rowGains.end(), [] (float g) { return g == 0.0f; }))
+        return;
+
+    auto& voice = voiceWeights[(size_t) row];
+    if (! (direction == voice.direction))
+    {
+        const float* located = locate (direction);
+        std::copy_n (located, kNumFeeds, voice.weights.begin());
+        voice.direction = direction;
+    }
+    const float* weights = voice.weights.data();
 
     for (int j = 0; j < kNumFeeds; ++j)
     {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <array>
+#include <limits>
 
 namespace vendrasolith
 {
@@ -71,5 +72,14 @@ private:
     std::array<int, 2> cachedPair { 0, 2 };
     std::array<std::array<float, kNumFeeds>, kNumRows> gains {};
     std::array<std::array<GlideOrigin, kNumFeeds>, kNumRows> glides {};
+
+    // Each voice keeps the weights of its own last direction: the voices of a block take
+    // turns, so the shared one-entry cache of locate would miss every time.
+    struct VoiceWeights
+    {
+        float direction = std::numeric_limits<float>::quiet_NaN(); // equal to no direction
+        std::array<float, kNumFeeds> weights {};
+    };
+    std::array<VoiceWeights, kNumRows> voiceWeights {};
 };
 } // namespace vendrasolith
