@@ -36,8 +36,9 @@ public:
     void setInputConfiguration (int value) noexcept;
 
     /** Reads numInputs channels (those of the current configuration) and overwrites the
-        two outputs. A slot no channel fills is silent for the block. In-place use is safe. Blocks longer than 8192 samples are rendered
-        in consecutive pieces. Non-finite input and samples below -400 dBFS are rendered as silence. */
+        two outputs; a slot no channel fills is silent for the block. In-place use is safe.
+        Blocks longer than 8192 samples are rendered in consecutive pieces. Non-finite
+        input and samples below -400 dBFS are rendered as silence. */
     void render (const float* const* inputs, float* const* outputs, int numInputs, int numSamples) noexcept;
 
     float getAngle() const noexcept { return angle.load (std::memory_order_relaxed); }

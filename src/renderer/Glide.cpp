@@ -33,12 +33,6 @@ namespace
         return table;
     }
 
-    float smallestKept()
-    {
-        const auto f = (float) kSilenceThreshold;
-        return (double) f < kSilenceThreshold ? std::nextafter (f, 1.0f) : f;
-    }
-
     constexpr double kLandingDistance = 0.5e-6;
     constexpr int kPastTheEnd = kLongestGlide + 1;
 
@@ -62,8 +56,6 @@ namespace
 constexpr std::array<float, kLongestGlide + 1> glideKept = makeGlideTable (false);
 constexpr std::array<float, kLongestGlide + 1> glideTaken = makeGlideTable (true);
 constexpr std::array<double, kLongestGlide + 1> glidePowers = makeGlidePowers();
-
-const float kSmallestKeptGain = smallestKept();
 
 GlideRamp::GlideRamp (float current, float t, GlideOrigin& origin, int numSamples, bool squelchTiny) noexcept
     : squelch (squelchTiny)
@@ -188,6 +180,9 @@ void GlideRamp::mix (const float* input, float* output, int numSamples, bool add
             mixGains<true> (input, output, gliding, start, target, kept, taken);
         else
             mixGains<false> (input, output, gliding, start, target, kept, taken);
+
+        if (gliding == numSamples) // most blocks of a glide
+            return;
     }
 
     if (adding)

@@ -23,7 +23,9 @@ extern const std::array<double, kLongestGlide + 1> glidePowers;
 
 /** The smallest float that is not below the silence threshold: a float compared against
     it gives the same answer as the float compared against 1e-6 in double. */
-extern const float kSmallestKeptGain;
+constexpr float kSmallestKeptGain = 1.00000011e-6f;
+static_assert ((double) kSmallestKeptGain >= kSilenceThreshold, "kept gains reach the threshold");
+static_assert ((double) (kSmallestKeptGain - 0x1p-43f) < kSilenceThreshold, "and the float below it does not");
 
 /** Where the glide a gain is on started, kept from block to block. */
 struct GlideOrigin

@@ -21,7 +21,6 @@ public:
     void add (int feed, const float* input, float gain, int numSamples) noexcept;
     void addGliding (int feed, const float* input, const GlideRamp& ramp, int numSamples) noexcept;
 
-    bool written (int feed) const noexcept { return isWritten[(size_t) feed]; }
     /** The feed's samples, or nullptr if no voice reached it (it is silent). */
     const float* samples (int feed) const noexcept { return isWritten[(size_t) feed] ? feeds[feed] : nullptr; }
 
