@@ -6,13 +6,15 @@
 // Output, one line per case, then the FFTW speed-up for 7.1 at 512-sample blocks:
 //   fft=<fftw|kiss> config=<mono|stereo|5.1|7.1> block=<n> ns_per_sample=<x> rtf=<x> floor_ratio=<x>
 //   speedup_vs_kiss=<x>
-// ns_per_sample is wall time per sample frame, rtf how many times faster than real time
+// ns_per_sample is the thread's CPU time per sample frame (time spent preempted by other
+// work on a shared machine does not count), rtf how many times faster than real time
 // at 48 kHz, floor_ratio the floor's time per sample over the chain's (1.0: no overhead),
 // speedup_vs_kiss the KISS FFT chain's time over the FFTW chain's.
 //
 // Each case is timed in repetitions of floor then chain, back to back; the figures are
 // medians over repetitions, which rides out the odd burst of other work on the machine.
-// A case whose wall time clearly exceeded its CPU time is flagged on stderr.
+// A case whose wall time clearly exceeded its CPU time is flagged on stderr: the CPU
+// time is still right, but caches shared with other work make it noisier.
 //
 // Options: --seconds=<s> (chain time per repetition, default 0.1), --reps=<n> (default 9),
 // --fft=<fftw|kiss>, --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
@@ -25,6 +27,7 @@
 #include "OutputGainStage.h"
 
 #include "RealFft.h"
+#include "ThreadClock.h"
 
 #include <algorithm>
 #include <array>
@@ -33,7 +36,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <random>
 #include <vector>
@@ -222,13 +224,13 @@ struct Timing
     double wallOverCpu;
 };
 
-/** Repeats step until at least `seconds` of wall time have passed. */
+/** Repeats step until at least `seconds` of wall time have passed; reports CPU time. */
 template <typename Step>
 Timing measure (Step&& step, int samplesPerStep, double seconds)
 {
     const auto limit = std::chrono::duration<double> (seconds);
     long long samples = 0;
-    const std::clock_t cpuStart = std::clock();
+    const double cpuStart = threadSeconds();
     const auto start = Clock::now();
     auto now = start;
 
@@ -239,9 +241,9 @@ Timing measure (Step&& step, int samplesPerStep, double seconds)
         now = Clock::now();
     } while (now - start < limit);
 
+    const double cpu = threadSeconds() - cpuStart;
     const double wall = std::chrono::duration<double> (now - start).count();
-    const double cpu = (double) (std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    return { wall * 1.0e9 / (double) samples, cpu > 0.0 ? wall / cpu : 1.0 };
+    return { cpu * 1.0e9 / (double) samples, cpu > 0.0 ? wall / cpu : 1.0 };
 }
 
 double median (std::vector<double> v)
