@@ -1,18 +1,23 @@
 // Times the per-block chain the plug-in runs (render, bass boost, output gain) for each
-// input layout and block size, and sets it against the bare FFT work of the same hops
-// timed in the same run, so the figures say how much the chain adds on top of its floor.
+// FFT backend, input layout and block size, and sets it against the bare FFT work of the
+// same hops on the same backend, timed in the same run, so the figures say how much the
+// chain adds on top of its floor.
 //
-// Output, one line per case:
-//   config=<mono|stereo|5.1|7.1> block=<n> ns_per_sample=<x> rtf=<x> floor_ratio=<x>
-// ns_per_sample is wall time per sample frame, rtf how many times faster than real time
-// at 48 kHz, floor_ratio the floor's time per sample over the chain's (1.0: no overhead).
+// Output, one line per case, then the FFTW speed-up for 7.1 at 512-sample blocks:
+//   fft=<fftw|kiss> config=<mono|stereo|5.1|7.1> block=<n> ns_per_sample=<x> rtf=<x> floor_ratio=<x>
+//   speedup_vs_kiss=<x>
+// ns_per_sample is the thread's CPU time per sample frame (time spent preempted by other
+// work on a shared machine does not count), rtf how many times faster than real time
+// at 48 kHz, floor_ratio the floor's time per sample over the chain's (1.0: no overhead),
+// speedup_vs_kiss the KISS FFT chain's time over the FFTW chain's.
 //
 // Each case is timed in repetitions of floor then chain, back to back; the figures are
 // medians over repetitions, which rides out the odd burst of other work on the machine.
-// A case whose wall time clearly exceeded its CPU time is flagged on stderr.
+// A case whose wall time clearly exceeded its CPU time is flagged on stderr: the CPU
+// time is still right, but caches shared with other work make it noisier.
 //
 // Options: --seconds=<s> (chain time per repetition, default 0.1), --reps=<n> (default 9),
-// --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
+// --fft=<fftw|kiss>, --config=<name> and --block=<n> (run only matching cases, e.g. under a profiler),
 // --angle=<0..1> and --width=<0..1> (default 0 and 1, the plug-in's own defaults),
 // --bass=<0..3> (default 0, off), --verbose (detail on stderr).
 
@@ -21,7 +26,8 @@
 #include "FftConvolver.h"
 #include "OutputGainStage.h"
 
-#include <kissfft/kiss_fftr.h>
+#include "RealFft.h"
+#include "ThreadClock.h"
 
 #include <algorithm>
 #include <array>
@@ -30,10 +36,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 namespace
@@ -48,6 +52,7 @@ struct Options
 {
     double chainSeconds = 0.1;
     int repetitions = 9;
+    const char* fft = nullptr;
     const char* config = nullptr;
     int block = 0;
     float angle = 0.0f;
@@ -83,88 +88,85 @@ public:
     static constexpr int kSize = FftConvolver::kFftSize;
     static constexpr int kBins = FftConvolver::kNumBins;
 
-    explicit FftFloor (std::mt19937& rng)
-        : forward (kiss_fftr_alloc (kSize, 0, nullptr, nullptr)),
-          inverse (kiss_fftr_alloc (kSize, 1, nullptr, nullptr)),
-          frames (noise (rng, (size_t) (kNumFeeds * kSize))),
-          spectrum ((size_t) kBins),
-          filters ((size_t) (kNumEars * kNumFeeds * kBins)),
-          outputSpectra ((size_t) (kNumEars * kBins)),
-          outputFrames ((size_t) (kNumEars * kSize))
+    FftFloor (FftBackend backend, std::mt19937& rng)
+        : fft (backend), frames (std::make_unique<std::array<AlignedArray<float, kSize>, kNumFeeds>>()),
+          spectra (std::make_unique<Spectra>())
     {
-        if (forward == nullptr || inverse == nullptr)
-            throw std::runtime_error ("kiss_fftr_alloc failed");
+        const auto samples = noise (rng, (size_t) (kNumFeeds * kSize));
+        for (size_t f = 0; f < frames->size(); ++f)
+            std::copy_n (samples.begin() + (long) (f * kSize), kSize, (*frames)[f].begin());
 
-        const auto values = noise (rng, filters.size() * 2);
-        for (size_t k = 0; k < filters.size(); ++k)
-            filters[k] = { values[2 * k] * 0.01f, values[2 * k + 1] * 0.01f };
+        const auto values = noise (rng, spectra->filters.size() * kBins * 2);
+        size_t v = 0;
+        for (auto& filter : spectra->filters)
+            for (auto& bin : filter)
+            {
+                bin = { values[v] * 0.01f, values[v + 1] * 0.01f };
+                v += 2;
+            }
     }
-
-    ~FftFloor()
-    {
-        kiss_fftr_free (forward);
-        kiss_fftr_free (inverse);
-    }
-
-    FftFloor (const FftFloor&) = delete;
-    FftFloor& operator= (const FftFloor&) = delete;
 
     void hop() noexcept
     {
         for (int feed = 0; feed < kNumFeeds; ++feed)
         {
-            kiss_fftr (forward, frames.data() + feed * kSize, spectrum.data());
+            fft.forward ((*frames)[(size_t) feed].data(), spectra->input.data());
 
             // restrict lets the compiler vectorise the products, as a floor should.
-            const kiss_fft_cpx* __restrict X = spectrum.data();
+            const Complex* __restrict X = spectra->input.data();
             for (int ear = 0; ear < kNumEars; ++ear)
             {
-                const kiss_fft_cpx* __restrict H = filters.data() + (ear * kNumFeeds + feed) * kBins;
-                kiss_fft_cpx* __restrict Y = outputSpectra.data() + ear * kBins;
+                const Complex* __restrict H = spectra->filters[(size_t) (ear * kNumFeeds + feed)].data();
+                Complex* __restrict Y = spectra->output[(size_t) ear].data();
 
                 if (feed == 0)
                 {
                     for (int k = 0; k < kBins; ++k)
                     {
-                        Y[k].r = X[k].r * H[k].r - X[k].i * H[k].i;
-                        Y[k].i = X[k].r * H[k].i + X[k].i * H[k].r;
+                        Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
+                        Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
                     }
                 }
                 else
                 {
                     for (int k = 0; k < kBins; ++k)
                     {
-                        Y[k].r += X[k].r * H[k].r - X[k].i * H[k].i;
-                        Y[k].i += X[k].r * H[k].i + X[k].i * H[k].r;
+                        Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
+                        Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
                     }
                 }
             }
         }
 
         for (int ear = 0; ear < kNumEars; ++ear)
-            kiss_fftri (inverse, outputSpectra.data() + ear * kBins, outputFrames.data() + ear * kSize);
+            fft.inverse (spectra->output[(size_t) ear].data(), spectra->outputFrames[(size_t) ear].data());
     }
 
-    float probe() const noexcept { return outputFrames[0] + outputFrames[(size_t) kSize]; }
+    float probe() const noexcept { return spectra->outputFrames[0][0] + spectra->outputFrames[1][0]; }
 
 private:
-    kiss_fftr_cfg forward;
-    kiss_fftr_cfg inverse;
-    std::vector<float> frames;
-    std::vector<kiss_fft_cpx> spectrum;
-    std::vector<kiss_fft_cpx> filters;
-    std::vector<kiss_fft_cpx> outputSpectra;
-    std::vector<float> outputFrames;
+    using Spectrum = AlignedArray<Complex, kBins>;
+    struct Spectra
+    {
+        Spectrum input;
+        std::array<Spectrum, kNumEars * kNumFeeds> filters;
+        std::array<Spectrum, kNumEars> output;
+        std::array<AlignedArray<float, kSize>, kNumEars> outputFrames;
+    };
+
+    RealFft fft;
+    std::unique_ptr<std::array<AlignedArray<float, kSize>, kNumFeeds>> frames;
+    std::unique_ptr<Spectra> spectra;
 };
 
 /** The plug-in's per-block chain, in place on an eight-channel buffer of noise. */
 class Chain
 {
 public:
-    Chain (const Layout& layout, int blockSize, const Options& options, std::mt19937& rng)
+    Chain (FftBackend backend, const Layout& layout, int blockSize, const Options& options, std::mt19937& rng)
         : numInputs (layout.channels),
           block (blockSize),
-          renderer (std::make_unique<BinauralRenderer>())
+          renderer (std::make_unique<BinauralRenderer> (backend))
     {
         renderer->setPanGain (4.0f);
         renderer->setInputConfiguration (layout.configuration);
@@ -222,13 +224,13 @@ struct Timing
     double wallOverCpu;
 };
 
-/** Repeats step until at least `seconds` of wall time have passed. */
+/** Repeats step until at least `seconds` of wall time have passed; reports CPU time. */
 template <typename Step>
 Timing measure (Step&& step, int samplesPerStep, double seconds)
 {
     const auto limit = std::chrono::duration<double> (seconds);
     long long samples = 0;
-    const std::clock_t cpuStart = std::clock();
+    const double cpuStart = threadSeconds();
     const auto start = Clock::now();
     auto now = start;
 
@@ -239,9 +241,9 @@ Timing measure (Step&& step, int samplesPerStep, double seconds)
         now = Clock::now();
     } while (now - start < limit);
 
+    const double cpu = threadSeconds() - cpuStart;
     const double wall = std::chrono::duration<double> (now - start).count();
-    const double cpu = (double) (std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    return { wall * 1.0e9 / (double) samples, cpu > 0.0 ? wall / cpu : 1.0 };
+    return { cpu * 1.0e9 / (double) samples, cpu > 0.0 ? wall / cpu : 1.0 };
 }
 
 double median (std::vector<double> v)
@@ -261,6 +263,8 @@ Options parseOptions (int argc, char** argv)
             o.chainSeconds = std::atof (a + 10);
         else if (std::strncmp (a, "--reps=", 7) == 0)
             o.repetitions = std::atoi (a + 7);
+        else if (std::strncmp (a, "--fft=", 6) == 0)
+            o.fft = a + 6;
         else if (std::strncmp (a, "--config=", 9) == 0)
             o.config = a + 9;
         else if (std::strncmp (a, "--block=", 8) == 0)
@@ -275,7 +279,7 @@ Options parseOptions (int argc, char** argv)
             o.verbose = true;
         else
         {
-            std::fprintf (stderr, "usage: %s [--seconds=S] [--reps=N] [--config=NAME] [--block=N] "
+            std::fprintf (stderr, "usage: %s [--seconds=S] [--reps=N] [--fft=NAME] [--config=NAME] [--block=N] "
                                   "[--angle=A] [--width=W] [--bass=STEP] [--verbose]\n", argv[0]);
             std::exit (2);
         }
@@ -290,69 +294,89 @@ int main (int argc, char** argv)
 {
     const Options options = parseOptions (argc, argv);
     std::mt19937 rng (20240611u);
-    FftFloor fftFloor (rng);
     float sink = 0.0f;
+    // ns_per_sample of 7.1 at 512-sample blocks, per backend, for the speed-up line.
+    std::array<double, 2> surround512 {};
 
-    for (const auto& layout : layouts)
+    for (const auto backend : { FftBackend::fftw, FftBackend::kiss })
     {
-        for (const int blockSize : blockSizes)
+        const char* fftName = fftBackendName (backend);
+        if (! isFftBackendAvailable (backend))
         {
-            if ((options.config != nullptr && std::strcmp (options.config, layout.name) != 0)
-                || (options.block != 0 && options.block != blockSize))
-                continue;
+            std::fprintf (stderr, "fft=%s: not in this build\n", fftName);
+            continue;
+        }
+        if (options.fft != nullptr && std::strcmp (options.fft, fftName) != 0)
+            continue;
 
-            Chain chain (layout, blockSize, options, rng);
+        FftFloor fftFloor (backend, rng);
 
-            // Let the gain glides settle and the caches warm before timing.
-            measure ([&] { chain.processBlock(); }, blockSize, 0.02);
-            for (int done = 0; done < 4 * FftConvolver::kHop; done += blockSize)
-                chain.processBlock();
-
-            if (! chain.outputIsFinite())
+        for (const auto& layout : layouts)
+        {
+            for (const int blockSize : blockSizes)
             {
-                std::fprintf (stderr, "config=%s block=%d: non-finite output\n", layout.name, blockSize);
-                return 1;
-            }
+                if ((options.config != nullptr && std::strcmp (options.config, layout.name) != 0)
+                    || (options.block != 0 && options.block != blockSize))
+                    continue;
 
-            std::vector<double> chainNs, floorNs, ratios, busy;
-            const long long transformsBefore = chain.forwardTransforms();
-            long long chainSamples = 0;
+                Chain chain (backend, layout, blockSize, options, rng);
 
-            for (int r = 0; r < options.repetitions; ++r)
-            {
-                // Floor and chain back to back, so clock drift hits both alike.
-                const auto f = measure ([&] { fftFloor.hop(); sink += fftFloor.probe(); },
-                                        FftConvolver::kHop, 0.5 * options.chainSeconds);
-                const auto c = measure ([&] { chain.processBlock(); chainSamples += blockSize; },
-                                        blockSize, options.chainSeconds);
-                floorNs.push_back (f.nsPerSample);
-                chainNs.push_back (c.nsPerSample);
-                ratios.push_back (f.nsPerSample / c.nsPerSample);
-                busy.push_back (c.wallOverCpu);
-            }
+                // Let the gain glides settle and the caches warm before timing.
+                measure ([&] { chain.processBlock(); }, blockSize, 0.02);
+                for (int done = 0; done < 4 * FftConvolver::kHop; done += blockSize)
+                    chain.processBlock();
 
-            const double ns = median (chainNs);
-            const double rtf = 1.0e9 / (kSampleRate * ns);
-            std::printf ("config=%s block=%d ns_per_sample=%.2f rtf=%.1f floor_ratio=%.3f\n",
-                         layout.name, blockSize, ns, rtf, median (ratios));
-            std::fflush (stdout);
+                if (! chain.outputIsFinite())
+                {
+                    std::fprintf (stderr, "fft=%s config=%s block=%d: non-finite output\n", fftName, layout.name, blockSize);
+                    return 1;
+                }
 
-            if (median (busy) > 1.05)
-                std::fprintf (stderr, "note: config=%s block=%d shared the CPU (wall/CPU time %.2f); rerun on a quiet machine\n",
-                              layout.name, blockSize, median (busy));
+                std::vector<double> chainNs, floorNs, ratios, busy;
+                const long long transformsBefore = chain.forwardTransforms();
+                long long chainSamples = 0;
 
-            if (options.verbose)
-            {
-                const double hops = (double) chainSamples / FftConvolver::kHop;
-                std::fprintf (stderr, "  floor %.2f ns/sample (%.2f us/hop), chain %.2f..%.2f ns/sample, "
-                                      "%.2f forward transforms per hop\n",
-                              median (floorNs), median (floorNs) * FftConvolver::kHop / 1000.0,
-                              *std::min_element (chainNs.begin(), chainNs.end()),
-                              *std::max_element (chainNs.begin(), chainNs.end()),
-                              (double) (chain.forwardTransforms() - transformsBefore) / hops);
+                for (int r = 0; r < options.repetitions; ++r)
+                {
+                    // Floor and chain back to back, so clock drift hits both alike.
+                    const auto f = measure ([&] { fftFloor.hop(); sink += fftFloor.probe(); },
+                                            FftConvolver::kHop, 0.5 * options.chainSeconds);
+                    const auto c = measure ([&] { chain.processBlock(); chainSamples += blockSize; },
+                                            blockSize, options.chainSeconds);
+                    floorNs.push_back (f.nsPerSample);
+                    chainNs.push_back (c.nsPerSample);
+                    ratios.push_back (f.nsPerSample / c.nsPerSample);
+                    busy.push_back (c.wallOverCpu);
+                }
+
+                const double ns = median (chainNs);
+                const double rtf = 1.0e9 / (kSampleRate * ns);
+                std::printf ("fft=%s config=%s block=%d ns_per_sample=%.2f rtf=%.1f floor_ratio=%.3f\n",
+                             fftName, layout.name, blockSize, ns, rtf, median (ratios));
+                std::fflush (stdout);
+                if (std::strcmp (layout.name, "7.1") == 0 && blockSize == 512)
+                    surround512[backend == FftBackend::fftw ? 0 : 1] = ns;
+
+                if (median (busy) > 1.05)
+                    std::fprintf (stderr, "note: fft=%s config=%s block=%d shared the CPU (wall/CPU time %.2f); rerun on a quiet machine\n",
+                                  fftName, layout.name, blockSize, median (busy));
+
+                if (options.verbose)
+                {
+                    const double hops = (double) chainSamples / FftConvolver::kHop;
+                    std::fprintf (stderr, "  floor %.2f ns/sample (%.2f us/hop), chain %.2f..%.2f ns/sample, "
+                                          "%.2f forward transforms per hop\n",
+                                  median (floorNs), median (floorNs) * FftConvolver::kHop / 1000.0,
+                                  *std::min_element (chainNs.begin(), chainNs.end()),
+                                  *std::max_element (chainNs.begin(), chainNs.end()),
+                                  (double) (chain.forwardTransforms() - transformsBefore) / hops);
+                }
             }
         }
     }
+
+    if (surround512[0] > 0.0 && surround512[1] > 0.0)
+        std::printf ("speedup_vs_kiss=%.2f\n", surround512[1] / surround512[0]);
 
     // Keeps the floor's results observable.
     if (! std::isfinite (sink))

@@ -1,6 +1,7 @@
 #include "BassBoostStage.h"
 #include "Glide.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -17,6 +18,18 @@ void BassBoostStage::setStep (int newStep) noexcept
     targetGain.store (gainForStep (newStep), std::memory_order_relaxed);
 }
 
+namespace
+{
+    inline float lowPass (float state, float x) noexcept
+    {
+        const auto s = (float) ((double) state * 0.99 + (double) x * 0.01);
+
+        // One non-finite sample must not poison the filter for good: start it afresh.
+        const float magnitude = std::fabs (s);
+        return magnitude >= kSmallestKeptGain && magnitude <= std::numeric_limits<float>::max() ? s : 0.0f;
+    }
+} // namespace
+
 void BassBoostStage::process (float* const* channels, int numSamples) noexcept
 {
     const float target = targetGain.load (std::memory_order_relaxed);
@@ -24,63 +37,48 @@ void BassBoostStage::process (float* const* channels, int numSamples) noexcept
     if (target == 0.0f && current == 0.0f)
         return;
 
-    if (std::fabs ((double) current - (double) target) > kSilenceThreshold)
-    {
-        run<true> (channels, numSamples, target);
-    }
-    else
+    if (std::fabs ((double) current - (double) target) <= kSilenceThreshold)
     {
         current = target;
-        run<false> (channels, numSamples, target);
+        glide.elapsed = -1;
+        float gains[GlideRamp::kChunk];
+        std::fill_n (gains, GlideRamp::kChunk, target);
+        for (int offset = 0; offset < numSamples; offset += GlideRamp::kChunk)
+            run (channels, offset, std::min (GlideRamp::kChunk, numSamples - offset), gains);
+        return;
     }
+
+    const GlideRamp ramp (current, target, glide, numSamples, false);
+    float gains[GlideRamp::kChunk];
+    for (int offset = 0; offset < numSamples; offset += GlideRamp::kChunk)
+    {
+        const int count = std::min (GlideRamp::kChunk, numSamples - offset);
+        ramp.fill (offset, count, gains);
+        run (channels, offset, count, gains);
+    }
+    current = ramp.finalValue();
 }
 
-namespace
-{
-    // The smallest float not below the silence threshold: comparing a float against it
-    // is the same test as comparing in double, and keeps the select in vector registers.
-    const float kSmallestKept = []
-    {
-        const auto f = (float) kSilenceThreshold;
-        return (double) f < kSilenceThreshold ? std::nextafter (f, 1.0f) : f;
-    }();
-
-    inline float lowPass (float state, float x) noexcept
-    {
-        const auto s = (float) ((double) state * 0.99 + (double) x * 0.01);
-
-        // One non-finite sample must not poison the filter for good: start it afresh.
-        const float magnitude = std::fabs (s);
-        return magnitude >= kSmallestKept && magnitude <= std::numeric_limits<float>::max() ? s : 0.0f;
-    }
-} // namespace
-
-template <bool gliding>
-void BassBoostStage::run (float* const* channels, int numSamples, float target) noexcept
+void BassBoostStage::run (float* const* channels, int offset, int count, const float* gains) noexcept
 {
     // Locals, not members: a store to the channels could alias the members, which would
     // put a store and reload of the state on the filter's critical path every sample.
-    float* left = channels[0];
-    float* right = channels[1];
+    float* left = channels[0] + offset;
+    float* right = channels[1] + offset;
     float s0 = state[0];
     float s1 = state[1];
-    float gain = current;
 
-    for (int k = 0; k < numSamples; ++k)
+    for (int k = 0; k < count; ++k)
     {
-        if constexpr (gliding)
-            gain = glideStep (gain, target);
-
         const float x0 = left[k];
         s0 = lowPass (s0, x0);
-        left[k] = s0 * gain + x0;
+        left[k] = s0 * gains[k] + x0;
 
         const float x1 = right[k];
         s1 = lowPass (s1, x1);
-        right[k] = s1 * gain + x1;
+        right[k] = s1 * gains[k] + x1;
     }
 
     state = { s0, s1 };
-    current = gain;
 }
 } // namespace vendrasolith

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Glide.h"
+
 #include <cstddef>
 #include <array>
 #include <atomic>
@@ -36,12 +38,12 @@ public:
     float currentGain() const noexcept { return current; }
 
 private:
-    template <bool gliding>
-    void run (float* const* channels, int numSamples, float target) noexcept;
+    void run (float* const* channels, int offset, int count, const float* gains) noexcept;
 
     std::array<float, 2> state {};
     std::atomic<float> targetGain { 0.0f };
     float current = 0.0f;
+    GlideOrigin glide;
     std::atomic<int> step { 0 };
 };
 } // namespace vendrasolith

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace vendrasolith
 {
-namespace
-{
-    constexpr float kQuietestInput = 1.0e-20f;
-} // namespace
-
-BinauralRenderer::BinauralRenderer()
-    : fft (std::make_unique<FftConvolver> (HrirSet())),
+BinauralRenderer::BinauralRenderer (FftBackend backend)
+    : fft (std::make_unique<FftConvolver> (HrirSet(), backend)),
       slotBuffers (std::make_unique<std::array<Buffer, SlotPanner::kNumSlots>>()),
       feedBuffers (std::make_unique<std::array<Buffer, kNumFeeds>>())
 {
@@ -42,6 +39,7 @@ void BinauralRenderer::setInputConfiguration (int value) noexcept
         slot.fill (0.0f);
 
     channelMap = InputConfiguration::get (value).map;
+    slotHoldsSamples.fill (false);
 }
 
 void BinauralRenderer::applyControls() noexcept
@@ -63,26 +61,64 @@ void BinauralRenderer::render (const float* const* inputs, float* const* outputs
 void BinauralRenderer::renderPiece (const float* const* inputs, float* const* outputs, int numInputs,
                                     int offset, int numSamples) noexcept
 {
+    // Slots no channel fills this block hold zeros, and so do silent channels: the panner
+    // skips their work but lets their gains glide on.
+    std::array<const float*, SlotPanner::kNumSlots> sounding {};
+
+    std::array<bool, SlotPanner::kNumSlots> filled {};
+
     for (int c = 0; c < numInputs; ++c)
     {
-        const float* source = inputs[c] + offset;
-        float* slot = slotPointers[(size_t) channelMap[(size_t) c]];
-        // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
-        // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
-        // fall into the slow denormal range, without switching on a flush-to-zero mode.
-        for (int k = 0; k < numSamples; ++k)
+        const auto s = (size_t) channelMap[(size_t) c];
+        filled[s] = true;
+        slotHoldsSamples[s] = readInput (inputs[c] + offset, slotPointers[s], numSamples);
+        if (slotHoldsSamples[s])
+            sounding[s] = slotPointers[s];
+    }
+
+    // A slot left over from a longer call must not play its old block again.
+    for (size_t s = 0; s < filled.size(); ++s)
+    {
+        if (! filled[s] && slotHoldsSamples[s])
         {
-            const float magnitude = std::fabs (source[k]);
-            slot[k] = magnitude >= kQuietestInput && magnitude <= std::numeric_limits<float>::max() ? source[k] : 0.0f;
+            (*slotBuffers)[s].fill (0.0f);
+            slotHoldsSamples[s] = false;
         }
     }
 
-    for (auto* feed : feedPointers)
-        std::fill_n (feed, numSamples, 0.0f);
+    FeedMix mix (feedPointers.data(), false);
+    panner.pan (sounding.data(), mix, numSamples);
 
-    panner.pan (slotPointers.data(), feedPointers.data(), numSamples);
+    // Feeds no voice reached are silent; the convolver skips them.
+    std::array<const float*, kNumFeeds> feeds {};
+    for (int j = 0; j < kNumFeeds; ++j)
+        feeds[(size_t) j] = mix.samples (j);
 
     float* pieceOutputs[kNumEars] = { outputs[0] + offset, outputs[1] + offset };
-    fft->process (feedPointers.data(), pieceOutputs, kNumFeeds, numSamples);
+    fft->process (feeds.data(), pieceOutputs, kNumFeeds, numSamples);
+}
+
+bool BinauralRenderer::readInput (const float* source, float* slot, int numSamples) noexcept
+{
+    // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
+    // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
+    // fall into the slow denormal range, without switching on a flush-to-zero mode.
+    // Compared as bit patterns (the order of non-negative floats), so the loop vectorises.
+    constexpr std::int32_t quietest = 0x1e3ce508; // 1.0e-20f
+    constexpr std::int32_t largest = 0x7f7fffff;  // the largest finite float
+    static_assert (sizeof (float) == sizeof (std::int32_t));
+
+    std::int32_t sounding = 0;
+    for (int k = 0; k < numSamples; ++k)
+    {
+        std::int32_t bits;
+        std::memcpy (&bits, source + k, sizeof (bits));
+        const std::int32_t magnitude = bits & 0x7fffffff;
+        const std::int32_t keep = magnitude >= quietest && magnitude <= largest ? -1 : 0;
+        bits &= keep;
+        sounding |= keep;
+        std::memcpy (slot + k, &bits, sizeof (bits));
+    }
+    return sounding != 0;
 }
 } // namespace vendrasolith

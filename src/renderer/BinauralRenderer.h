@@ -23,7 +23,8 @@ class BinauralRenderer
 public:
     static constexpr int kLatency = FftConvolver::kDelay;
 
-    BinauralRenderer();
+    /** Plans its transforms on the given backend (FFTW where the build has it). */
+    explicit BinauralRenderer (FftBackend backend = defaultFftBackend());
 
     /** Normalised Angle, 0…1 for a full turn clockwise. Clamped; a NaN is ignored. */
     void setAngle (float normalised) noexcept;
@@ -40,8 +41,9 @@ public:
     void setInputConfiguration (int value) noexcept;
 
     /** Reads numInputs channels (those of the current configuration) and overwrites the
-        two outputs. In-place use is safe. Blocks longer than 8192 samples are rendered
-        in consecutive pieces. Non-finite input and samples below -400 dBFS are rendered as silence. */
+        two outputs; a slot no channel fills is silent for the block. In-place use is safe.
+        Blocks longer than 8192 samples are rendered in consecutive pieces. Non-finite
+        input and samples below -400 dBFS are rendered as silence. */
     void render (const float* const* inputs, float* const* outputs, int numInputs, int numSamples) noexcept;
 
     float getAngle() const noexcept { return angle.load (std::memory_order_relaxed); }
@@ -55,6 +57,7 @@ public:
 private:
     void applyControls() noexcept;
     void renderPiece (const float* const* inputs, float* const* outputs, int numInputs, int offset, int numSamples) noexcept;
+    bool readInput (const float* source, float* slot, int numSamples) noexcept;
 
     std::atomic<float> angle { 0.0f };
     std::atomic<float> width { 1.0f };
@@ -69,5 +72,6 @@ private:
     std::array<float*, SlotPanner::kNumSlots> slotPointers {};
     std::array<float*, kNumFeeds> feedPointers {};
     std::array<int, kNumFeeds> channelMap {};
+    std::array<bool, SlotPanner::kNumSlots> slotHoldsSamples {};
 };
 } // namespace vendrasolith

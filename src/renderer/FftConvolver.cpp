@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace vendrasolith
 {
@@ -26,18 +24,9 @@ namespace
     }
 } // namespace
 
-FftConvolver::FftConvolver (const HrirSet& responses)
+FftConvolver::FftConvolver (const HrirSet& responses, FftBackend backend)
+    : transforms (backend)
 {
-    forwardPlan = kiss_fftr_alloc (kFftSize, 0, nullptr, nullptr);
-    inversePlan = kiss_fftr_alloc (kFftSize, 1, nullptr, nullptr);
-
-    if (forwardPlan == nullptr || inversePlan == nullptr)
-    {
-        kiss_fftr_free (forwardPlan);
-        kiss_fftr_free (inversePlan);
-        throw std::bad_alloc();
-    }
-
     setResponses (responses);
 }
 
@@ -47,14 +36,8 @@ void FftConvolver::setResponses (const HrirSet& responses) noexcept
     for (int m = 0; m < HrirSet::kResponses; ++m)
     {
         std::copy_n (responses.response (m), HrirSet::kTaps, padded.begin());
-        kiss_fftr (forwardPlan, padded.data(), filterSpectra[(size_t) m].data());
+        transforms.forward (padded.data(), filterSpectra[(size_t) m].data());
     }
-}
-
-FftConvolver::~FftConvolver()
-{
-    kiss_fftr_free (forwardPlan);
-    kiss_fftr_free (inversePlan);
 }
 
 void FftConvolver::process (const float* const* feeds, float* const* outputs, int feedCount, int numSamples) noexcept
@@ -64,16 +47,13 @@ void FftConvolver::process (const float* const* feeds, float* const* outputs, in
 
     int consumed = 0;
     int remaining = numSamples;
+    auto sourceOf = [&] (int i) { return feeds[i] != nullptr ? feeds[i] + consumed : nullptr; };
 
     while (inputFill + remaining >= kHop)
     {
         const int take = kHop - inputFill;
         for (int i = 0; i < feedCount; ++i)
-        {
-            const float* source = feeds[i] + consumed;
-            std::copy_n (source, take, inputFrames[(size_t) i].begin() + inputFill);
-            feedCarriesSignal[(size_t) i] = feedCarriesSignal[(size_t) i] || anyNonZero (source, take);
-        }
+            collect (i, sourceOf (i), take);
 
         runHop (feedCount);
         consumed += take;
@@ -81,11 +61,7 @@ void FftConvolver::process (const float* const* feeds, float* const* outputs, in
     }
 
     for (int i = 0; i < feedCount; ++i)
-    {
-        const float* source = feeds[i] + consumed;
-        std::copy_n (source, remaining, inputFrames[(size_t) i].begin() + inputFill);
-        feedCarriesSignal[(size_t) i] = feedCarriesSignal[(size_t) i] || anyNonZero (source, remaining);
-    }
+        collect (i, sourceOf (i), remaining);
     inputFill += remaining;
 
     for (int j = 0; j < kNumEars; ++j)
@@ -103,31 +79,48 @@ void FftConvolver::process (const float* const* feeds, float* const* outputs, in
         readPosition -= kRingLength;
 }
 
+void FftConvolver::collect (int i, const float* source, int count) noexcept
+{
+    auto& frame = inputFrames[(size_t) i];
+
+    if (source == nullptr)
+    {
+        // Silence is written once; after that the rest of the hop is zero already.
+        if (frameHoldsOldSamples[(size_t) i])
+            std::fill (frame.begin() + inputFill, frame.begin() + kHop, 0.0f);
+        frameHoldsOldSamples[(size_t) i] = false;
+        return;
+    }
+
+    std::copy_n (source, count, frame.begin() + inputFill);
+    feedCarriesSignal[(size_t) i] = feedCarriesSignal[(size_t) i] || anyNonZero (source, count);
+}
+
 void FftConvolver::accumulateProducts (int feed, bool overwrite) noexcept
 {
     // Distinct arrays, but the compiler cannot tell: without restrict it reloads X after
     // every store and keeps the loop scalar.
-    const kiss_fft_cpx* __restrict X = inputSpectrum.data();
+    const Complex* __restrict X = inputSpectrum.data();
 
     for (int j = 0; j < kNumEars; ++j)
     {
-        const kiss_fft_cpx* __restrict H = filterSpectra[(size_t) (j * kNumFeeds + feed)].data();
-        kiss_fft_cpx* __restrict Y = outputSpectra[(size_t) j].data();
+        const Complex* __restrict H = filterSpectra[(size_t) (j * kNumFeeds + feed)].data();
+        Complex* __restrict Y = outputSpectra[(size_t) j].data();
 
         if (overwrite)
         {
             for (int k = 0; k < kNumBins; ++k)
             {
-                Y[k].r = X[k].r * H[k].r - X[k].i * H[k].i;
-                Y[k].i = X[k].r * H[k].i + X[k].i * H[k].r;
+                Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
+                Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
             }
         }
         else
         {
             for (int k = 0; k < kNumBins; ++k)
             {
-                Y[k].r += X[k].r * H[k].r - X[k].i * H[k].i;
-                Y[k].i += X[k].r * H[k].i + X[k].i * H[k].r;
+                Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
+                Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
             }
         }
     }
@@ -139,11 +132,14 @@ void FftConvolver::runHop (int feedCount) noexcept
 
     for (int i = 0; i < feedCount; ++i)
     {
+        // The frame now holds this hop's samples; only non-zero ones need overwriting later.
+        frameHoldsOldSamples[(size_t) i] = feedCarriesSignal[(size_t) i];
+
         // A silent hop transforms to a zero spectrum and adds nothing: skip its work.
         if (! feedCarriesSignal[(size_t) i])
             continue;
 
-        kiss_fftr (forwardPlan, inputFrames[(size_t) i].data(), inputSpectrum.data());
+        transforms.forward (inputFrames[(size_t) i].data(), inputSpectrum.data());
         ++forwardTransforms;
         accumulateProducts (i, ! anyFeed);
         anyFeed = true;
@@ -160,7 +156,9 @@ void FftConvolver::runHop (int feedCount) noexcept
             continue;
         }
 
-        kiss_fftri (inversePlan, outputSpectra[(size_t) j].data(), frame.data());
+        // The inverse may use the spectrum as scratch: the next hop's first product
+        // overwrites it anyway.
+        transforms.inverse (outputSpectra[(size_t) j].data(), frame.data());
         for (auto& sample : frame)
             sample *= scale;
     }

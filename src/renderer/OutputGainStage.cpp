@@ -27,16 +27,25 @@ void OutputGainStage::process (float* const* channels, int numChannels, int numS
 
     if (std::fabs ((double) current - (double) target) > kSilenceThreshold)
     {
-        for (int k = 0; k < numSamples; ++k)
+        const GlideRamp ramp (current, target, glide, numSamples, false);
+        float gains[GlideRamp::kChunk];
+        for (int offset = 0; offset < numSamples; offset += GlideRamp::kChunk)
         {
-            current = glideStep (current, target);
+            const int count = std::min (GlideRamp::kChunk, numSamples - offset);
+            ramp.fill (offset, count, gains);
             for (int c = 0; c < numChannels; ++c)
-                channels[c][k] *= current;
+            {
+                float* __restrict samples = channels[c] + offset;
+                for (int k = 0; k < count; ++k)
+                    samples[k] *= gains[k];
+            }
         }
+        current = ramp.finalValue();
         return;
     }
 
     current = target;
+    glide.elapsed = -1;
     for (int c = 0; c < numChannels; ++c)
         for (int k = 0; k < numSamples; ++k)
             channels[c][k] *= current;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Glide.h"
+
 #include <cstddef>
 #include <atomic>
 
@@ -29,5 +31,6 @@ public:
 private:
     std::atomic<float> targetGain { 1.0f };
     float current = 1.0f;
+    GlideOrigin glide;
 };
 } // namespace vendrasolith

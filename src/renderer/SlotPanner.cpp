@@ -44,14 +44,14 @@ void SlotPanner::recomputeImages() noexcept
     }
 }
 
-void SlotPanner::pan (const float* const* slots, float* const* feeds, int numSamples) noexcept
+void SlotPanner::pan (const float* const* slots, FeedMix& mix, int numSamples) noexcept
 {
     const float pathGain = panGain / (float) slotCount;
 
     for (int i = 0; i < slotCount; ++i)
     {
-        ring.spread (direct[(size_t) i], slots[i], feeds, numSamples, pathGain, 2 * i);
-        ring.spread (alternate[(size_t) i], slots[i], feeds, numSamples, alternateWeights[(size_t) i] * pathGain, 2 * i + 1);
+        ring.spread (direct[(size_t) i], slots[i], mix, numSamples, pathGain, 2 * i);
+        ring.spread (alternate[(size_t) i], slots[i], mix, numSamples, alternateWeights[(size_t) i] * pathGain, 2 * i + 1);
     }
 }
 } // namespace vendrasolith

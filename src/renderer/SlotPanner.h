@@ -23,8 +23,9 @@ public:
     void setWidth (float width) noexcept;
     void setPanGain (float gain) noexcept { panGain = gain; }
 
-    /** Adds every slot's two images into the feeds. */
-    void pan (const float* const* slots, float* const* feeds, int numSamples) noexcept;
+    /** Adds every slot's two images into the block's feeds. A null slot is silent: it
+        adds nothing, but its images' gains glide on as they would have. */
+    void pan (const float* const* slots, FeedMix& mix, int numSamples) noexcept;
 
     float angleDegrees() const noexcept { return angle; }
     float width() const noexcept { return widthValue; }

@@ -1,6 +1,7 @@
 #include "SpeakerRing.h"
 #include "Glide.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vendrasolith
@@ -71,37 +72,83 @@ const float* SpeakerRing::locate (float direction) noexcept
 void SpeakerRing::spread (float direction, const float* input, float* const* feeds,
                           int numSamples, float gain, int row) noexcept
 {
-    const float* weights = locate (direction);
+    FeedMix mix (feeds, true);
+    spread (direction, input, mix, numSamples, gain, row);
+}
+
+void SpeakerRing::spread (float direction, const float* input, FeedMix& mix,
+                          int numSamples, float gain, int row) noexcept
+{
     auto& rowGains = gains[(size_t) row];
+    auto& rowGlides = glides[(size_t) row];
+
+    // A voice with no gain whose gains have all come to rest at zero has nothing to do:
+    // every alternate image while Width is 1. Its glides are already over.
+    if (gain == 0.0f && std::all_of (rowGains.begin(), rowGains.end(), [] (float g) { return g == 0.0f; }))
+        return;
+
+    auto& voice = voiceWeights[(size_t) row];
+    if (! (direction == voice.direction))
+    {
+        const float* located = locate (direction);
+        std::copy_n (located, kNumFeeds, voice.weights.begin());
+        voice.direction = direction;
+    }
+    const float* weights = voice.weights.data();
 
     for (int j = 0; j < kNumFeeds; ++j)
     {
-        float s = rowGains[(size_t) j];
+        const float s = rowGains[(size_t) j];
         const float t = gain * weights[j];
         const bool gliding = std::fabs ((double) s - (double) t) > kSilenceThreshold;
+
+        if (! gliding)
+            rowGlides[(size_t) j].elapsed = -1;
 
         if (! (t > kSilenceThreshold || gliding))
             continue;
 
-        float* feed = feeds[j];
-
         if (gliding)
         {
-            for (int k = 0; k < numSamples; ++k)
-            {
-                s = glideStep (s, t);
-                if (s < kSilenceThreshold)
-                    s = 0.0f;
-                feed[k] += input[k] * s;
-            }
+            const GlideRamp ramp (s, t, rowGlides[(size_t) j], numSamples, true);
+            // An all-zero ramp or a silent input adds only zeros: leave the feed alone.
+            if (input != nullptr && ! ramp.silent())
+                mix.addGliding (j, input, ramp, numSamples);
+            rowGains[(size_t) j] = ramp.finalValue();
         }
-        else
+        else if (input != nullptr)
         {
-            for (int k = 0; k < numSamples; ++k)
-                feed[k] += input[k] * s;
+            mix.add (j, input, s, numSamples);
         }
-
-        rowGains[(size_t) j] = s;
     }
+}
+
+FeedMix::FeedMix (float* const* feedsToUse, bool alreadyWritten) noexcept
+    : feeds (feedsToUse)
+{
+    isWritten.fill (alreadyWritten);
+}
+
+void FeedMix::add (int j, const float* input, float gain, int numSamples) noexcept
+{
+    float* __restrict feed = feeds[j];
+
+    if (isWritten[(size_t) j])
+    {
+        for (int k = 0; k < numSamples; ++k)
+            feed[k] += input[k] * gain;
+        return;
+    }
+
+    // Exactly what adding to a cleared feed gives: 0 + x turns a -0 product into +0.
+    for (int k = 0; k < numSamples; ++k)
+        feed[k] = 0.0f + input[k] * gain;
+    isWritten[(size_t) j] = true;
+}
+
+void FeedMix::addGliding (int j, const float* input, const GlideRamp& ramp, int numSamples) noexcept
+{
+    ramp.mix (input, feeds[j], numSamples, isWritten[(size_t) j]);
+    isWritten[(size_t) j] = true;
 }
 } // namespace vendrasolith

@@ -1,12 +1,34 @@
 #pragma once
 
+#include "Glide.h"
 #include "RenderLimits.h"
 
 #include <cstddef>
 #include <array>
+#include <limits>
 
 namespace vendrasolith
 {
+/** The eight feeds of one block as voices are added into them. A feed no voice has
+    reached yet holds stale samples and is written rather than added to, so feeds need
+    no clearing, and a feed that stays unreached is known to be silent. */
+class FeedMix
+{
+public:
+    /** With alreadyWritten, every feed's samples are kept and voices add to them. */
+    FeedMix (float* const* feeds, bool alreadyWritten) noexcept;
+
+    void add (int feed, const float* input, float gain, int numSamples) noexcept;
+    void addGliding (int feed, const float* input, const GlideRamp& ramp, int numSamples) noexcept;
+
+    /** The feed's samples, or nullptr if no voice reached it (it is silent). */
+    const float* samples (int feed) const noexcept { return isWritten[(size_t) feed] ? feeds[feed] : nullptr; }
+
+private:
+    float* const* feeds;
+    std::array<bool, kNumFeeds> isWritten {};
+};
+
 /** The seven loudspeaker directions around the listener and the feeds behind them.
     Directions are degrees, 0 ahead, clockwise seen from above. A direction between
     two loudspeakers is shared by that pair with a linear amplitude law. */
@@ -28,6 +50,11 @@ public:
     void spread (float direction, const float* input, float* const* feeds,
                  int numSamples, float gain, int row) noexcept;
 
+    /** The same into a block's mix. A null input is a silent one: nothing is added, but
+        the row's gains move on exactly as they would have. */
+    void spread (float direction, const float* input, FeedMix& mix,
+                 int numSamples, float gain, int row) noexcept;
+
     /** The pair of feeds chosen by the last lookup (first, second). */
     std::array<int, 2> lastPair() const noexcept { return cachedPair; }
 
@@ -43,5 +70,15 @@ private:
     std::array<float, kNumFeeds> cachedWeights {};
     std::array<int, 2> cachedPair { 0, 2 };
     std::array<std::array<float, kNumFeeds>, kNumRows> gains {};
+    std::array<std::array<GlideOrigin, kNumFeeds>, kNumRows> glides {};
+
+    // Each voice keeps the weights of its own last direction: the voices of a block take
+    // turns, so the shared one-entry cache of locate would miss every time.
+    struct VoiceWeights
+    {
+        float direction = std::numeric_limits<float>::quiet_NaN(); // equal to no direction
+        std::array<float, kNumFeeds> weights {};
+    };
+    std::array<VoiceWeights, kNumRows> voiceWeights {};
 };
 } // namespace vendrasolith

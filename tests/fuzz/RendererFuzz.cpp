@@ -1,7 +1,8 @@
 // The render chain without the framework: BinauralRenderer, bass boost and output gain
 // driven with any control value (raw float bit patterns included), any configuration
-// number, any input count and 0 to 20000 samples of hostile audio per call. Nothing may
-// crash or trip a sanitizer and the two outputs must stay finite. The speaker ring's
+// number, any input count and 0 to 20000 samples of hostile audio per call, on each FFT
+// backend the build has. Nothing may crash or trip a sanitizer and the two outputs must
+// stay finite. The speaker ring's
 // lookup is checked on the way: any direction yields at most two weights summing to 1.
 #include "BassBoostStage.h"
 #include "BinauralRenderer.h"
@@ -43,13 +44,15 @@ struct Buffers
 };
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
+namespace
+{
+void runScript (const std::uint8_t* data, std::size_t size, vendrasolith::FftBackend backend)
 {
     fuzz::Input in (data, size);
     fuzz::AudioSource source;
     static Buffers io;
 
-    auto renderer = std::make_unique<vendrasolith::BinauralRenderer>();
+    auto renderer = std::make_unique<vendrasolith::BinauralRenderer> (backend);
     vendrasolith::BassBoostStage bass;
     vendrasolith::OutputGainStage gain;
     vendrasolith::SpeakerRing ring;
@@ -102,5 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
             }
         }
     }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
+{
+    for (const auto backend : { vendrasolith::FftBackend::fftw, vendrasolith::FftBackend::kiss })
+        if (vendrasolith::isFftBackendAvailable (backend))
+            runScript (data, size, backend);
     return 0;
 }

@@ -3,8 +3,13 @@
 #include "RealtimeGuard.h"
 #include "VantorAudioProcessor.h"
 
+#include "BassBoostStage.h"
+#include "BinauralRenderer.h"
+#include "OutputGainStage.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -148,6 +153,52 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
             }
         }
 
+        const auto counts = guard.counts();
+        EXPECT_EQ (counts.total(), 0) << counts;
+    }
+}
+// The processor runs on the default backend; the render chain is checked here on each
+// backend the build has, with controls changing, channels falling silent and any block size.
+TEST (RealtimeSafety, RenderChainNeitherAllocatesNorLocksOnEitherBackend)
+{
+    for (const auto backend : { vendrasolith::FftBackend::fftw, vendrasolith::FftBackend::kiss })
+    {
+        if (! vendrasolith::isFftBackendAvailable (backend))
+            continue;
+        SCOPED_TRACE (vendrasolith::fftBackendName (backend));
+
+        auto renderer = std::make_unique<vendrasolith::BinauralRenderer> (backend);
+        vendrasolith::BassBoostStage bass;
+        vendrasolith::OutputGainStage gain;
+        renderer->setPanGain (4.0f);
+        constexpr int maxBlock = 20000;
+        std::vector<std::vector<float>> audio (8, std::vector<float> (maxBlock));
+        std::array<float*, 8> channels {};
+        for (size_t c = 0; c < audio.size(); ++c)
+            channels[c] = audio[c].data();
+        std::mt19937 rng (3);
+        std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
+
+        rtguard::Guard guard;
+        int step = 0;
+        for (int blockSize : { 1, 64, 767, 768, 769, 512, 8192, 20000, 97 })
+        {
+            for (int repeat = 0; repeat < 3; ++repeat, ++step)
+            {
+                renderer->setInputConfiguration (step % 10);
+                renderer->setAngle (dist (rng) + 0.5f);
+                renderer->setWidth (dist (rng) + 0.5f);
+                bass.setStep (step % 4);
+                gain.setGainParameter (0.8f + 0.2f * dist (rng));
+                for (size_t c = 0; c < audio.size(); ++c)
+                    for (int k = 0; k < blockSize; ++k)
+                        audio[c][(size_t) k] = (c + (size_t) step) % 3 == 0 ? 0.0f : dist (rng);
+
+                renderer->render (channels.data(), channels.data(), 8, blockSize);
+                bass.process (channels.data(), blockSize);
+                gain.process (channels.data(), 2, blockSize);
+            }
+        }
         const auto counts = guard.counts();
         EXPECT_EQ (counts.total(), 0) << counts;
     }
