@@ -68,7 +68,7 @@ Stream renderScene (FftBackend backend)
     Stream io (8, std::vector<float> ((size_t) kLength));
     for (int c = 0; c < 8; ++c)
         for (int k = 0; k < kLength; ++k)
-            io[(size_t) c][(size_t) k] = (k / 3000) % 8 == c || k % 7919 < 40 ? 0.3f * dist (rng) : 0.0f;
+            io[(size_t) c][(size_t) k] = (k / 3000) % 8 == c || k % 7919 < 40 ? 0.25f * dist (rng) : 0.0f;
 
     int block = 0;
     for (int position = 0; position < kLength; ++block)
