@@ -64,6 +64,21 @@ fs::path canonicalOrEmpty (const fs::path& path)
     return error ? fs::path() : result;
 }
 
+/** The folder to remove should the program end through exit() (a failing Xlib call does
+    that) rather than by returning from main. */
+std::string& folderLeftAtExit()
+{
+    static std::string folder;
+    return folder;
+}
+
+void removeFolderLeftAtExit()
+{
+    std::error_code ignored;
+    if (! folderLeftAtExit().empty())
+        fs::remove_all (folderLeftAtExit(), ignored);
+}
+
 bool isInside (const fs::path& file, const fs::path& folder)
 {
     const auto relative = file.lexically_relative (folder);
@@ -81,6 +96,9 @@ IsolatedPluginHome::IsolatedPluginHome()
     if (mkdtemp (pattern.data()) == nullptr)
         giveUp ("no temporary folder in " + pattern);
     folder = pattern;
+    // Made before the handler is registered, so it is still there when the handler runs.
+    folderLeftAtExit() = folder;
+    std::atexit (removeFolderLeftAtExit);
 
     bool hasLv2 = false;
     for (const auto& bundle : buildBundles())
@@ -122,6 +140,7 @@ IsolatedPluginHome::~IsolatedPluginHome()
     // Removes the links, never what they point to.
     std::error_code ignored;
     fs::remove_all (folder, ignored);
+    folderLeftAtExit().clear();
 }
 
 std::string IsolatedPluginHome::pluginFolder (const std::string& format) const
