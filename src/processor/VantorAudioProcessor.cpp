@@ -3,6 +3,7 @@
 #include "VantorParameter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -66,6 +67,9 @@ VantorAudioProcessor::VantorAudioProcessor (juce::PluginHostType::HostType detec
     renderer.setPanGain (4.0f);
     editorRefreshPending = true;
     guiIndex = 0;
+
+    for (auto& channel : dryBlock)
+        channel.assign ((size_t) vendrasolith::kMaxBlockSize, 0.0f);
 }
 
 VantorAudioProcessor::~VantorAudioProcessor() = default;
@@ -101,7 +105,7 @@ bool VantorAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
                         [=] (const auto& pair) { return pair[0] == ins && pair[1] == outs; });
 }
 
-void VantorAudioProcessor::prepareToPlay (double, int)
+void VantorAudioProcessor::prepareToPlay (double sampleRate, int)
 {
     if (inputConfiguration.load() == kNotChosen || isCubase (hostType))
     {
@@ -110,6 +114,9 @@ void VantorAudioProcessor::prepareToPlay (double, int)
     }
 
     setLatencySamples (kLatencySamples);
+
+    if (sampleRate > 0.0)
+        bypassFadeLength.store (std::clamp ((int) std::lround (sampleRate * kBypassFadeSeconds), 1, vendrasolith::kMaxBlockSize));
 }
 
 void VantorAudioProcessor::requestInputConfiguration (int index) noexcept
@@ -130,6 +137,17 @@ void VantorAudioProcessor::applyInputConfiguration() noexcept
 //==============================================================================
 void VantorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    processChain (buffer, false);
+}
+
+void VantorAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    // Which of the two the framework calls is the switch: every format delivers bypass this way.
+    processChain (buffer, true);
+}
+
+void VantorAudioProcessor::processChain (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept
+{
     if (configurationPending.load())
         applyInputConfiguration();
 
@@ -138,6 +156,8 @@ void VantorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         requestInputConfiguration (0);
         applyInputConfiguration();
     }
+
+    bypassFade.setFadeLength (bypassFadeLength.load());
 
     const int numSamples = buffer.getNumSamples();
     const int numChannels = buffer.getNumChannels();
@@ -149,24 +169,24 @@ void VantorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         std::array<float*, 8> piece {};
         for (int c = 0; c < std::min (numChannels, 8); ++c)
             piece[(size_t) c] = channels[c] + offset;
-        processPiece (piece.data(), std::min (numChannels, 8), pieceLength);
+        processPiece (piece.data(), std::min (numChannels, 8), pieceLength, bypassed);
     }
 
     for (int c = renderedOutputCount; c < getTotalNumOutputChannels() && c < numChannels; ++c)
         buffer.clear (c, 0, numSamples);
 }
 
-void VantorAudioProcessor::processPiece (float* const* channels, int numChannels, int numSamples) noexcept
+void VantorAudioProcessor::processPiece (float* const* channels, int numChannels, int numSamples, bool bypassed) noexcept
 {
+    // The dry signal is taken before the renderer overwrites the buffer in place.
+    float* dry[] = { dryBlock[0].data(), dryBlock[1].data() };
+    dryDelay.process (channels, std::min (getTotalNumInputChannels(), numChannels), dry, numSamples);
+
     renderer.render (channels, channels, activeInputCount.load(), numSamples);
     bassBoost.process (channels, numSamples);
     outputGain.process (channels, numChannels, numSamples);
-}
 
-void VantorAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
-{
-    for (int c = renderedOutputCount; c < getTotalNumOutputChannels() && c < buffer.getNumChannels(); ++c)
-        buffer.clear (c, 0, buffer.getNumSamples());
+    bypassFade.process (channels, dry, std::min (renderedOutputCount, numChannels), numSamples, bypassed);
 }
 
 //==============================================================================

@@ -2,12 +2,15 @@
 
 #include "BassBoostStage.h"
 #include "BinauralRenderer.h"
+#include "BypassCrossfade.h"
+#include "DryDelayLine.h"
 #include "OutputGainStage.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
 #include <atomic>
+#include <vector>
 
 class VantorParameter;
 
@@ -16,7 +19,13 @@ class VantorParameter;
 
     Threads: the host's audio thread runs processBlock; parameters, state and the
     editor's requests may arrive on any other thread. Everything they hand over is
-    atomic and reaches the audio path at the start of the next block. */
+    atomic and reaches the audio path at the start of the next block.
+
+    Bypass: while the host calls processBlockBypassed, outputs 0 and 1 carry host inputs 0
+    and 1 (a single input on both) late by the reported latency, so a bypassed track keeps
+    time with the rest of the mix; further outputs are silent. The whole chain keeps running
+    while bypassed, so either switch is a short crossfade between two signals that are both
+    there: no gap, no stale audio. */
 class VantorAudioProcessor : public juce::AudioProcessor
 {
 public:
@@ -25,6 +34,8 @@ public:
     static constexpr int kLatencySamples = vendrasolith::BinauralRenderer::kLatency + 24;
     static constexpr int kRenderedOutputs = 2;
     static constexpr int kNotChosen = -1;
+    /** How long a bypass switch crossfades, at the sample rate given to prepareToPlay. */
+    static constexpr double kBypassFadeSeconds = 0.015;
 
     VantorAudioProcessor();
     /** For hosts detected otherwise, and for tests that stand in for a particular host. */
@@ -98,8 +109,12 @@ public:
     /** The configuration chosen for a fresh instance from the host's input channel count. */
     static int automaticConfiguration (juce::PluginHostType::HostType, int inputChannels) noexcept;
 
+    /** Samples a bypass switch takes to fade: 15 ms at the prepared sample rate. */
+    int getBypassFadeLength() const noexcept { return bypassFadeLength.load(); }
+
 private:
-    void processPiece (float* const* channels, int numChannels, int numSamples) noexcept;
+    void processChain (juce::AudioBuffer<float>&, bool bypassed) noexcept;
+    void processPiece (float* const* channels, int numChannels, int numSamples, bool bypassed) noexcept;
 
     vendrasolith::BinauralRenderer renderer;
     vendrasolith::OutputGainStage outputGain;
@@ -113,6 +128,12 @@ private:
     vendrasolith::BassBoostStage bassBoost;
     std::atomic<int> guiIndex { 0 };
     std::array<VantorParameter*, numParameters> parameters {};
+
+    // The latency-matched dry signal and the fade to and from it (audio thread only).
+    vendrasolith::DryDelayLine dryDelay { kLatencySamples };
+    vendrasolith::BypassCrossfade bypassFade;
+    std::array<std::vector<float>, vendrasolith::DryDelayLine::kNumOutputs> dryBlock;
+    std::atomic<int> bypassFadeLength { vendrasolith::BypassCrossfade::kDefaultFadeLength };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VantorAudioProcessor)
 };

@@ -146,21 +146,6 @@ TEST (VantorAudioProcessor, ExtraOutputsAreSilentAndTheBinauralPairIsOnTheFirstT
     }
 }
 
-TEST (VantorAudioProcessor, BypassKeepsTheHostPairAndClearsTheRest)
-{
-    HostedProcessor host (6, 6);
-    host.prepare();
-    auto buffer = noise (6, 512);
-    const auto original = buffer;
-    host.process (buffer, 512, true);
-    for (int k = 0; k < 512; ++k)
-    {
-        ASSERT_EQ (buffer.getSample (0, k), original.getSample (0, k));
-        ASSERT_EQ (buffer.getSample (1, k), original.getSample (1, k));
-    }
-    EXPECT_EQ (buffer.getMagnitude (2, 0, 512), 0.0f);
-}
-
 TEST (VantorAudioProcessor, AnImpulseArrivesAfterTheReportedLatency)
 {
     HostedProcessor host (2, 2);

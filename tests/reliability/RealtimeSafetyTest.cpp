@@ -82,7 +82,7 @@ struct Case
     std::vector<int> laterConfigurations; // requested between blocks; too wide ones fall back to mono
 };
 
-TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
+TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
@@ -121,10 +121,15 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
         juce::MidiBuffer midi;
         auto& parameters = processor.getParameters();
 
-        rtguard::Guard guard;
+        rtguard::Counts counts;
         size_t step = 0;
-        for (int round = 0; round < 3; ++round)
+        for (const double sampleRate : { 48000.0, 96000.0, 44100.0 })
         {
+            // Hosts prepare again between blocks, off the audio thread; a new rate changes
+            // the length of a bypass crossfade that may be under way.
+            processor.prepareToPlay (sampleRate, 512);
+            rtguard::Guard guard;
+
             for (int blockSize : blockSizes)
             {
                 // What hosts do between blocks on the audio thread: automation through
@@ -142,7 +147,9 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
                     juce::FloatVectorOperations::copy (io.getWritePointer (ch), source.getReadPointer (ch), blockSize);
                 juce::AudioBuffer<float> block (io.getArrayOfWritePointers(), channels, blockSize);
 
-                if (round == 1 && blockSize == 64)
+                // Bypass toggled while playing: on and off every few blocks, so switches
+                // land on every block size, some in the middle of a crossfade.
+                if ((step / 3) % 2 == 1)
                     processor.processBlockBypassed (block, midi);
                 else
                     processor.processBlock (block, midi);
@@ -151,9 +158,15 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocks)
                     for (int k = 0; k < blockSize; ++k)
                         ASSERT_TRUE (std::isfinite (io.getSample (ch, k))) << "block " << blockSize;
             }
+
+            const auto round = guard.counts();
+            counts.operatorNew += round.operatorNew;
+            counts.operatorDelete += round.operatorDelete;
+            counts.mallocs += round.mallocs;
+            counts.frees += round.frees;
+            counts.locks += round.locks;
         }
 
-        const auto counts = guard.counts();
         EXPECT_EQ (counts.total(), 0) << counts;
     }
 }

@@ -195,25 +195,6 @@ TEST (Vst2Host, ImpulseComesOutAfterTheReportedLatency)
     }
 }
 
-TEST (Vst2Host, BypassPassesChannelsZeroAndOneAndSilencesTheRest)
-{
-    Instance plugin;
-    ASSERT_TRUE (plugin.setArrangement (arrangement::surround51, 6, arrangement::surround51, 6));
-    plugin.start (256);
-    const auto input = noise (6, 2048);
-
-    EXPECT_EQ (plugin.dispatch (op::setBypass, 0, 1), 1);
-    const auto bypassed = plugin.process (input, 6, 256);
-    EXPECT_EQ (bypassed[0], input[0]);
-    EXPECT_EQ (bypassed[1], input[1]);
-    for (size_t c = 2; c < 6; ++c)
-        EXPECT_TRUE (std::all_of (bypassed[c].begin(), bypassed[c].end(), [] (float s) { return s == 0.0f; })) << c;
-
-    plugin.dispatch (op::setBypass, 0, 0);
-    const auto processed = plugin.process (input, 6, 256);
-    EXPECT_NE (processed[0], input[0]);
-}
-
 TEST (Vst2Host, OutputDoesNotDependOnTheBlockSize)
 {
     const auto warmUp = noise (2, 30000, 3);
