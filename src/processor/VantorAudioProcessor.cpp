@@ -184,7 +184,8 @@ void VantorAudioProcessor::processPiece (float* const* channels, int numChannels
 
     renderer.render (channels, channels, activeInputCount.load(), numSamples);
     bassBoost.process (channels, numSamples);
-    outputGain.process (channels, numChannels, numSamples);
+    // Only output channels: past them the buffer may hold the host's own input arrays.
+    outputGain.process (channels, std::min (numChannels, getTotalNumOutputChannels()), numSamples);
 
     bypassFade.process (channels, dry, std::min (renderedOutputCount, numChannels), numSamples, bypassed);
 }

@@ -169,6 +169,32 @@ TEST (Vst2Host, WithoutArrangementThePluginRunsAs71)
         EXPECT_TRUE (std::all_of (output[(size_t) c].begin(), output[(size_t) c].end(), [] (float s) { return s == 0.0f; })) << c;
 }
 
+TEST (Vst2Host, HostInputBuffersAreLeftAsTheHostWroteThem)
+{
+    // With more inputs than outputs, the inputs past the outputs reach the plug-in as the
+    // host's own arrays: a host may still read them (sends, meters), so nothing writes there.
+    for (const float gain : { 1.0f, 0.3f })
+    {
+        SCOPED_TRACE (gain);
+        Instance plugin;
+        ASSERT_TRUE (plugin.setArrangement (arrangement::surround51, 6, arrangement::stereo, 2));
+        plugin.effect->setParameter (plugin.effect, 2, gain);
+        plugin.start (256);
+        const auto input = noise (6, 4096);
+        auto hostInput = input;
+        Instance::Channels output (2, std::vector<float> (256));
+        for (int offset = 0; offset < 4096; offset += 256)
+        {
+            float* ins[6];
+            for (int c = 0; c < 6; ++c)
+                ins[c] = hostInput[(size_t) c].data() + offset;
+            float* outs[] = { output[0].data(), output[1].data() };
+            plugin.effect->processReplacing (plugin.effect, ins, outs, 256);
+        }
+        EXPECT_EQ (hostInput, input);
+    }
+}
+
 TEST (Vst2Host, ImpulseComesOutAfterTheReportedLatency)
 {
     Instance plugin;
