@@ -150,6 +150,24 @@ double interauralLevelDb (const std::vector<double>& left, const std::vector<dou
     return weights > 0.0 ? sum / weights : 0.0;
 }
 
+double peakFrequencyHz (const std::vector<double>& response, double sampleRate, double lowHz, double highHz)
+{
+    const size_t n = nextPowerOfTwo (std::max (response.size() * 2, (size_t) std::ceil (sampleRate)));
+    const Spectrum s = spectrumOf (response, n);
+    const auto binOf = [&] (double hz) { return std::clamp ((size_t) std::lround (hz * double (n) / sampleRate), size_t (1), n / 2 - 1); };
+
+    size_t best = binOf (lowHz);
+    for (size_t k = best; k <= binOf (highHz); ++k)
+        if (std::abs (s[k]) > std::abs (s[best]))
+            best = k;
+
+    const auto db = [&] (size_t k) { return 20.0 * std::log10 (std::max (std::abs (s[k]), 1e-300)); };
+    const double a = db (best - 1), b = db (best), c = db (best + 1);
+    const double curvature = a - 2.0 * b + c;
+    const double offset = curvature < 0.0 ? 0.5 * (a - c) / curvature : 0.0;
+    return (double (best) + std::clamp (offset, -0.5, 0.5)) * sampleRate / double (n);
+}
+
 int onsetSample (const std::vector<double>& response, double fraction)
 {
     double peak = 0.0;

@@ -35,6 +35,11 @@ double interauralDelaySeconds (const std::vector<double>& left, const std::vecto
     broadband energy ratio, which it tilts. */
 double interauralLevelDb (const std::vector<double>& left, const std::vector<double>& right, double sampleRate);
 
+/** Frequency of the largest magnitude of a response between lowHz and highHz (a
+    resonance), to about a hertz: from a finely zero-padded transform, refined by a
+    parabola through the largest bin and its neighbours in dB. */
+double peakFrequencyHz (const std::vector<double>& response, double sampleRate, double lowHz, double highHz);
+
 /** First sample whose magnitude reaches `fraction` of the response's peak. */
 int onsetSample (const std::vector<double>& response, double fraction = 0.1);
 } // namespace vendrasolith::hrtf

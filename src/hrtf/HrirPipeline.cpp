@@ -1,6 +1,7 @@
 #include "HrirPipeline.h"
 
 #include "ComplexFft.h"
+#include "FilterSpectra.h"
 
 #include <algorithm>
 #include <cmath>
@@ -436,6 +437,21 @@ ResponseTable resampleTable (const float* values, int taps, double fromRate, con
     }
     const int peakSearch = (int) std::ceil (taps * settings.sampleRate / fromRate);
     return finishTable (timed, settings.sampleRate, settings.taps, peakSearch, settings.peakTap);
+}
+
+int tapsAtRate (int taps, double fromRate, double toRate, int peakTap) noexcept
+{
+    return peakTap + (int) std::ceil ((double) (taps - peakTap) * toRate / fromRate);
+}
+
+ResponseTable tableForRate (const float* values, int taps, double fromRate, double toRate)
+{
+    if (! (toRate > 0.0) || ! std::isfinite (toRate))
+        throw HrtfError ("no table for a sample rate of " + std::to_string (toRate) + " Hz");
+    PipelineSettings settings;
+    settings.sampleRate = toRate;
+    settings.taps = std::min (tapsAtRate (taps, fromRate, toRate), FilterSpectra::kLongestResponse);
+    return resampleTable (values, taps, fromRate, settings);
 }
 
 std::vector<double> diffuseFieldDb (const MeasuredSet& set, const std::vector<double>& hz)

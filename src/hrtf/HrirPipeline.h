@@ -81,6 +81,17 @@ ResponseTable finishTable (const std::array<TimedResponse, kNumResponses>& respo
     processing). At the same rate and length the table comes back as it is. */
 ResponseTable resampleTable (const float* values, int taps, double fromRate, const PipelineSettings& settings);
 
+/** Taps a table of `taps` taps at `fromRate` needs at `toRate` to keep all of its time after
+    the earliest peak, which stays on `peakTap` (so the latency in samples stays the same):
+    256 taps at 44.1 kHz become 277 at 48 kHz, 531 at 96 kHz and 1038 at 192 kHz. */
+int tapsAtRate (int taps, double fromRate, double toRate, int peakTap = kPeakTap) noexcept;
+
+/** A finished table (such as the embedded one) for a session at another rate: resampleTable
+    with tapsAtRate taps, at most as many as the convolver takes (longer responses lose the
+    end of their tail, with the fade). At its own rate the table comes back as it is.
+    Throws HrtfError (a rate too low to hold a table). */
+ResponseTable tableForRate (const float* values, int taps, double fromRate, double toRate);
+
 /** Diffuse-field response of a set (power average over every measurement, both ears),
     as a magnitude in dB at `hz`, regularised at the band edges as the equaliser uses it
     and relative to its level in the low reference band. For reports and tests. */

@@ -10,6 +10,9 @@ namespace
 // channel count, while the configuration values keep their own order.
 constexpr std::array<int, OptionGUI::numInputConfigItems> configurationAtListIndex { 0, 1, 2, 3, 4, 8, 5, 6, 7, 9 };
 
+/** The translucent box that holds the choices; around it, a click hides the panel. */
+const juce::Rectangle<int> boxArea { 190, 30, 310, 105 };
+
 void styleCaption (juce::Label& label, juce::Justification justification)
 {
     label.setFont (juce::Font (15.0f, juce::Font::plain));
@@ -82,6 +85,15 @@ OptionGUI::OptionGUI (VantorAudioProcessor* p)
     styleList (*combo_BassBoost);
     combo_BassBoost->addListener (this);
 
+    label_TrueRate = std::make_unique<juce::Label> ("label_TrueRate", TRANS ("Resample HRTF to session rate"));
+    addAndMakeVisible (label_TrueRate.get());
+    styleCaption (*label_TrueRate, juce::Justification::centredLeft);
+
+    combo_TrueRate = std::make_unique<juce::ComboBox> ("presetList");
+    addAndMakeVisible (combo_TrueRate.get());
+    styleList (*combo_TrueRate);
+    combo_TrueRate->addListener (this);
+
     setSize (500, 380);
 
     closeButton->setLookAndFeel (&transparentButtonLookAndFeel);
@@ -116,6 +128,10 @@ OptionGUI::OptionGUI (VantorAudioProcessor* p)
         if (juce::isPositiveAndBelow (step, combo_BassBoost->getNumItems()))
             combo_BassBoost->setSelectedItemIndex (step, juce::dontSendNotification);
     }
+
+    combo_TrueRate->addItem (TRANS ("Off"), 1);
+    combo_TrueRate->addItem (TRANS ("On"), 2);
+    updateTrueRateChoice();
 }
 
 OptionGUI::~OptionGUI()
@@ -127,6 +143,8 @@ OptionGUI::~OptionGUI()
     label_InputConfig = nullptr;
     label_BassBoost = nullptr;
     combo_BassBoost = nullptr;
+    label_TrueRate = nullptr;
+    combo_TrueRate = nullptr;
 }
 
 //==============================================================================
@@ -163,26 +181,42 @@ void OptionGUI::updateInputConfigChoices()
     combo_InputConfig->setSelectedId (shownId, juce::dontSendNotification);
 }
 
+void OptionGUI::updateTrueRateChoice()
+{
+    // No announcement, as for the other lists: only the user's own selection is forwarded.
+    if (processor != nullptr)
+        combo_TrueRate->setSelectedId (processor->isTrueRate() ? 2 : 1, juce::dontSendNotification);
+}
+
 void OptionGUI::paint (juce::Graphics& g)
 {
     g.setColour (juce::Colour (0xba000000));
-    g.fillRect (190, 30, 310, 70);
+    g.fillRect (boxArea);
 
     g.setColour (juce::Colour (0xffb9ac9a));
-    g.fillRect (190, 30, 1, 70);
+    g.fillRect (boxArea.withWidth (1));
 
     g.setColour (juce::Colour (0xffb9ac9a));
-    g.fillRect (190, 99, 310, 1);
+    g.fillRect (boxArea.withTop (boxArea.getBottom() - 1));
 }
 
 void OptionGUI::resized()
 {
     closeButton->setBounds (-24, -24, 540, 420);
-    boxCover->setBounds (190, 30, 310, 70);
+    boxCover->setBounds (boxArea);
     combo_InputConfig->setBounds (203, 65, 173, 19);
     label_InputConfig->setBounds (220, 35, 142, 24);
     label_BassBoost->setBounds (410, 35, 74, 24);
     combo_BassBoost->setBounds (406, 65, 82, 19);
+    label_TrueRate->setBounds (203, 98, 200, 24);
+    combo_TrueRate->setBounds (406, 101, 82, 19);
+}
+
+void OptionGUI::visibilityChanged()
+{
+    // A restored state may have switched the option while the panel was hidden.
+    if (isVisible())
+        updateTrueRateChoice();
 }
 
 void OptionGUI::buttonClicked (juce::Button* button)
@@ -200,4 +234,6 @@ void OptionGUI::comboBoxChanged (juce::ComboBox* box)
         processor->requestInputConfiguration (configurationForListIndex (combo_InputConfig->getSelectedItemIndex()));
     else if (box == combo_BassBoost.get())
         processor->setBassBoostStep (combo_BassBoost->getSelectedItemIndex());
+    else if (box == combo_TrueRate.get())
+        processor->setTrueRate (combo_TrueRate->getSelectedId() == 2);
 }

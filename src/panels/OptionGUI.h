@@ -9,8 +9,9 @@
 class VantorAudioProcessor;
 
 /** The options panel: a translucent box at the top right of the window with the input
-    channel configuration and the bass boost. A click anywhere around the box hides it.
-    Both choices belong to the processor; the panel shows them and forwards the user's. */
+    channel configuration, the bass boost and the rate option (the head responses resampled
+    to the session's rate). A click anywhere around the box hides it. The choices belong to
+    the processor; the panel shows them and forwards the user's. */
 class OptionGUI : public juce::Component,
                   public juce::Button::Listener,
                   public juce::ComboBox::Listener
@@ -24,8 +25,13 @@ public:
         the user's own selections reach the processor. */
     void updateInputConfigChoices();
 
+    /** Shows whether the processor's rate option is on; also done each time the panel is
+        shown. Requests nothing. */
+    void updateTrueRateChoice();
+
     void paint (juce::Graphics&) override;
     void resized() override;
+    void visibilityChanged() override;
 
     void buttonClicked (juce::Button*) override;
     void comboBoxChanged (juce::ComboBox*) override;
@@ -45,6 +51,8 @@ private:
     std::unique_ptr<juce::Label> label_InputConfig;
     std::unique_ptr<juce::Label> label_BassBoost;
     std::unique_ptr<juce::ComboBox> combo_BassBoost;
+    std::unique_ptr<juce::Label> label_TrueRate;
+    std::unique_ptr<juce::ComboBox> combo_TrueRate;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OptionGUI)
 };

@@ -70,6 +70,9 @@ void VantorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
     root.createNewChildElement ("idxInputConfig")->addTextElement (juce::String (getInputConfiguration()));
     root.createNewChildElement ("idxBassBoost")->addTextElement (juce::String (getBassBoostStep()));
     root.createNewChildElement ("idxGUI")->addTextElement (juce::String (getGuiIndex()));
+    // Only while on, so that every state without the option reads as it always has.
+    if (isTrueRate())
+        root.createNewChildElement ("trueRate")->addTextElement ("1");
 
     writeStateBlock (root, destData);
 }
@@ -82,6 +85,9 @@ void VantorAudioProcessor::setStateInformation (const void* data, int sizeInByte
     const auto xml = getXmlFromBinary (data, sizeInBytes);
     if (xml == nullptr)
         return;
+
+    // The option is written only while on, so a state without it was saved with it off.
+    bool restoredTrueRate = false;
 
     for (auto* child : xml->getChildIterator())
     {
@@ -98,7 +104,10 @@ void VantorAudioProcessor::setStateInformation (const void* data, int sizeInByte
             setBassBoostStep (truncateToInt (number));
         else if (tag.equalsIgnoreCase ("idxGUI"))
             setGuiIndex (truncateToInt (number));
+        else if (tag.equalsIgnoreCase ("trueRate"))
+            restoredTrueRate = truncateToInt (number) != 0;
     }
+    setTrueRate (restoredTrueRate);
 
     // An LV2 host knows parameter values only from what the plug-in announces.
     if (wrapperType == wrapperType_LV2)

@@ -2,6 +2,8 @@
 #include "VantorAudioProcessorEditor.h"
 #include "VantorParameter.h"
 
+#include "HrirPipeline.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -117,6 +119,71 @@ void VantorAudioProcessor::prepareToPlay (double sampleRate, int)
 
     if (sampleRate > 0.0)
         bypassFadeLength.store (std::clamp ((int) std::lround (sampleRate * kBypassFadeSeconds), 1, vendrasolith::kMaxBlockSize));
+
+    if (sampleRate > 0.0 && std::isfinite (sampleRate))
+        preparedRate.store (sampleRate);
+    followSessionRate();
+}
+
+//==============================================================================
+void VantorAudioProcessor::setTrueRate (bool on)
+{
+    if (trueRate.exchange (on) != on)
+        followSessionRate();
+}
+
+double VantorAudioProcessor::wantedResponsesRate() const noexcept
+{
+    const double rate = preparedRate.load();
+    return trueRate.load() && rate >= kLowestTrueRate && rate <= kHighestTrueRate ? rate : vendrasolith::HrirSet::kSampleRate;
+}
+
+void VantorAudioProcessor::followSessionRate()
+{
+    // Nothing to make, nothing to lock: this is all a prepare at an unchanged rate does, which
+    // keeps it cheap on a format that prepares on the audio thread when the block size changes.
+    if (wantedResponsesRate() == filtersRate.load())
+        return;
+
+    const std::lock_guard<std::mutex> hold (filtersLock);
+    const double rate = wantedResponsesRate(); // again: another thread may have made them meanwhile
+    if (ownHeadResponses || rate == filtersRate.load())
+        return;
+
+    using vendrasolith::FilterSpectra;
+    using vendrasolith::HrirSet;
+    try
+    {
+        const HrirSet embedded;
+        std::unique_ptr<FilterSpectra> filters;
+        if (rate == HrirSet::kSampleRate)
+        {
+            filters = std::make_unique<FilterSpectra> (embedded, renderer.fftBackend());
+        }
+        else
+        {
+            const auto table = vendrasolith::hrtf::tableForRate (embedded.values(), HrirSet::kTaps, HrirSet::kSampleRate, rate);
+            filters = std::make_unique<FilterSpectra> (table.values.data(), table.taps, renderer.fftBackend());
+        }
+        renderer.queueResponses (std::move (filters));
+        filtersRate.store (rate);
+    }
+    catch (const std::exception&)
+    {
+        // Out of memory, or a rate no table can be made for: the renderer keeps what it has.
+    }
+}
+
+void VantorAudioProcessor::setHeadResponses (const vendrasolith::HrirSet& responses)
+{
+    setHeadResponses (responses.values(), vendrasolith::HrirSet::kTaps);
+}
+
+void VantorAudioProcessor::setHeadResponses (const float* values, int taps)
+{
+    const std::lock_guard<std::mutex> hold (filtersLock);
+    ownHeadResponses = true;
+    renderer.setResponses (values, taps);
 }
 
 void VantorAudioProcessor::requestInputConfiguration (int index) noexcept

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 class VantorParameter;
@@ -88,10 +89,31 @@ public:
     bool isConfigurationPending() const noexcept { return configurationPending.load(); }
 
     /** Listens through another table of head-related responses (the embedded one is the
-        default), e.g. one the offline renderer made from a listener's own measurements.
+        default), e.g. one the offline renderer made from a listener's own measurements for
+        the rate it renders at: the table is used as it is from then on, and the rate option
+        no longer applies. The second form takes 16 responses of any length (ear-major).
         Not concurrent with processing: call it before prepareToPlay or while the host
         is not processing. */
-    void setHeadResponses (const vendrasolith::HrirSet& responses) noexcept { renderer.setResponses (responses); }
+    void setHeadResponses (const vendrasolith::HrirSet& responses);
+    void setHeadResponses (const float* values, int taps);
+
+    /** The rate option. Off (the default), the 44.1 kHz table is used as it is at every
+        sample rate, so at other rates every interaural delay and spectral feature is
+        scaled by 44.1 kHz over the rate. On, the renderer listens through the table
+        resampled to the rate prepareToPlay gives, with as many taps as keep its time, so
+        delays in microseconds and features in hertz are those of the measurement at any
+        rate from kLowestTrueRate to kHighestTrueRate (outside it the table is used as it
+        is); the latency stays 792 samples. The filters are made on the calling thread (any
+        thread but the audio thread) and the audio thread crossfades to them at the start
+        of a block. Saved in the state only while on. */
+    void setTrueRate (bool on);
+    bool isTrueRate() const noexcept { return trueRate.load(); }
+    /** The sample rate of the table the renderer has been given (44.1 kHz with the option
+        off), once the audio thread has taken it up. */
+    double getResponsesSampleRate() const noexcept { return filtersRate.load(); }
+
+    static constexpr double kLowestTrueRate = 8000.0;
+    static constexpr double kHighestTrueRate = 768000.0;
 
     void setBassBoostStep (int step) noexcept { bassBoost.setStep (step); }
     int getBassBoostStep() const noexcept { return bassBoost.getStep(); }
@@ -113,6 +135,11 @@ public:
     int getBypassFadeLength() const noexcept { return bypassFadeLength.load(); }
 
 private:
+    /** Gives the renderer the filters the rate option and the prepared rate call for, if
+        they are not the ones it has. */
+    void followSessionRate();
+    double wantedResponsesRate() const noexcept;
+
     void processChain (juce::AudioBuffer<float>&, bool bypassed) noexcept;
     void processPiece (float* const* channels, int numChannels, int numSamples, bool bypassed) noexcept;
 
@@ -134,6 +161,14 @@ private:
     vendrasolith::BypassCrossfade bypassFade;
     std::array<std::vector<float>, vendrasolith::DryDelayLine::kNumOutputs> dryBlock;
     std::atomic<int> bypassFadeLength { vendrasolith::BypassCrossfade::kDefaultFadeLength };
+
+    // The rate option: the rate the host prepared, and that of the table handed to the
+    // renderer. Filters are made under the lock, which only message and host threads take.
+    std::atomic<bool> trueRate { false };
+    std::atomic<double> preparedRate { 0.0 };
+    std::atomic<double> filtersRate { vendrasolith::HrirSet::kSampleRate };
+    std::mutex filtersLock;
+    bool ownHeadResponses = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VantorAudioProcessor)
 };

@@ -9,7 +9,8 @@
 namespace vendrasolith
 {
 BinauralRenderer::BinauralRenderer (FftBackend backend)
-    : fft (std::make_unique<FftConvolver> (HrirSet(), backend)),
+    : backendInUse (isFftBackendAvailable (backend) ? backend : FftBackend::kiss),
+      fft (std::make_unique<FftConvolver> (HrirSet(), backendInUse)),
       slotBuffers (std::make_unique<std::array<Buffer, SlotPanner::kNumSlots>>()),
       feedBuffers (std::make_unique<std::array<Buffer, kNumFeeds>>())
 {

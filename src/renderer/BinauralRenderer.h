@@ -26,6 +26,10 @@ public:
     /** Plans its transforms on the given backend (FFTW where the build has it). */
     explicit BinauralRenderer (FftBackend backend = defaultFftBackend());
 
+    /** The backend the transforms run on (the one asked for, if the build has it); filters
+        made for queueResponses should use it. Any thread. */
+    FftBackend fftBackend() const noexcept { return backendInUse; }
+
     /** Normalised Angle, 0…1 for a full turn clockwise. Clamped; a NaN is ignored. */
     void setAngle (float normalised) noexcept;
     /** Normalised Width, 0 (all channels at Angle) … 1 (every channel at its own place). */
@@ -35,7 +39,15 @@ public:
     /** Listens through another table from now on (the embedded one is the default).
         Recomputes the filter spectra: not concurrent with render(), so call it before
         rendering starts or between blocks on the rendering thread. */
-    void setResponses (const HrirSet& responses) noexcept { fft->setResponses (responses); }
+    void setResponses (const HrirSet& responses) { fft->setResponses (responses); }
+    /** The same for a table of 16 responses of any length (ear-major), such as one made
+        for another sample rate; up to FilterSpectra::kLongestResponse taps are used. */
+    void setResponses (const float* values, int taps) { fft->setResponses (values, taps); }
+
+    /** Hands filters made on another thread to the convolver, which takes them up at the
+        start of a later render with a short crossfade (FftConvolver::queueFilters). Never
+        from the audio thread, and from one thread at a time. */
+    void queueResponses (std::unique_ptr<FilterSpectra> filters) noexcept { fft->queueFilters (std::move (filters)); }
 
     /** Clears the slots and installs the channel map; values outside 0…9 act as 5. */
     void setInputConfiguration (int value) noexcept;
@@ -59,6 +71,7 @@ private:
     void renderPiece (const float* const* inputs, float* const* outputs, int numInputs, int offset, int numSamples) noexcept;
     bool readInput (const float* source, float* slot, int numSamples) noexcept;
 
+    const FftBackend backendInUse;
     std::atomic<float> angle { 0.0f };
     std::atomic<float> width { 1.0f };
 

@@ -1,6 +1,7 @@
 #include "FftConvolver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -22,28 +23,118 @@ namespace
         }
         return (any & 0x7fffffffu) != 0;
     }
+
+    // Ring runs that may pass the end continue at its start.
+    template <typename Operation>
+    void onRing (float* ring, int start, int count, Operation operation) noexcept
+    {
+        constexpr int length = FftConvolver::kRingLength;
+        const int first = std::min (count, length - start);
+        operation (ring + start, 0, first);
+        operation (ring, first, count - first);
+    }
+
+    void addToRing (float* ring, int start, const float* samples, int count) noexcept
+    {
+        onRing (ring, start, count, [samples] (float* to, int from, int n)
+        {
+            for (int k = 0; k < n; ++k)
+                to[k] += samples[from + k];
+        });
+    }
+
+    void copyToRing (float* ring, int start, const float* samples, int count) noexcept
+    {
+        onRing (ring, start, count, [samples] (float* to, int from, int n) { std::copy_n (samples + from, n, to); });
+    }
 } // namespace
 
 FftConvolver::FftConvolver (const HrirSet& responses, FftBackend backend)
-    : transforms (backend)
+    : active (std::make_unique<FilterSpectra> (responses, backend))
 {
-    setResponses (responses);
+    // As if a hop of the same size had been written before: its tail region is zero and is
+    // added to, which keeps the first hop's arithmetic that of every later one.
+    writtenAhead = active->transformSize() - kHop;
+
+    constexpr double pi = 3.14159265358979323846;
+    for (size_t k = 0; k < crossfadeIn.size(); ++k)
+        crossfadeIn[k] = (float) (0.5 - 0.5 * std::cos (pi * ((double) k + 0.5) / (double) crossfadeIn.size()));
 }
 
-void FftConvolver::setResponses (const HrirSet& responses) noexcept
+FftConvolver::~FftConvolver()
 {
-    Frame padded {};
-    for (int m = 0; m < HrirSet::kResponses; ++m)
-    {
-        std::copy_n (responses.response (m), HrirSet::kTaps, padded.begin());
-        transforms.forward (padded.data(), filterSpectra[(size_t) m].data());
-    }
+    delete pending.load();
+    delete retired.load();
+}
+
+void FftConvolver::setResponses (const float* values, int taps)
+{
+    delete pending.exchange (nullptr);
+    releaseRetiredFilters();
+    outgoing.reset();
+    crossfadeHopsLeft = 0;
+
+    if (FilterSpectra::transformSizeFor (std::min (taps, FilterSpectra::kLongestResponse)) == active->transformSize())
+        active->setResponses (values, taps);
+    else
+        active = std::make_unique<FilterSpectra> (values, taps, active->backend());
+}
+
+void FftConvolver::queueFilters (std::unique_ptr<FilterSpectra> filters) noexcept
+{
+    releaseRetiredFilters();
+    delete pending.exchange (filters.release(), std::memory_order_acq_rel);
+}
+
+void FftConvolver::releaseRetiredFilters() noexcept
+{
+    delete retired.exchange (nullptr, std::memory_order_acq_rel);
+}
+
+void FftConvolver::retireOutgoing() noexcept
+{
+    // The queueing thread frees it; if it has not collected the previous one yet, try again
+    // at the next call.
+    FilterSpectra* empty = nullptr;
+    if (outgoing != nullptr && retired.compare_exchange_strong (empty, outgoing.get(), std::memory_order_acq_rel))
+        outgoing.release();
+}
+
+bool FftConvolver::holdsSound() const noexcept
+{
+    if (std::any_of (feedCarriesSignal.begin(), feedCarriesSignal.end(), [] (bool b) { return b; }))
+        return true;
+    return std::any_of (rings.begin(), rings.end(), [] (const auto& ring) { return anyNonZero (ring.data(), kRingLength); });
+}
+
+void FftConvolver::takeUpQueuedFilters() noexcept
+{
+    if (outgoing == nullptr && pending.load (std::memory_order_relaxed) == nullptr)
+        return;
+
+    if (crossfadeHopsLeft == 0)
+        retireOutgoing();
+    if (outgoing != nullptr)
+        return; // a crossfade is still running, or its old filters wait to be handed back
+
+    FilterSpectra* next = pending.exchange (nullptr, std::memory_order_acq_rel);
+    if (next == nullptr)
+        return;
+
+    // The crossfade starts with the hop being collected: none of its samples has been
+    // convolved yet.
+    outgoing = std::move (active);
+    active.reset (next);
+    crossfadeHopsLeft = holdsSound() ? kCrossfadeHops : 0;
+    if (crossfadeHopsLeft == 0)
+        retireOutgoing();
 }
 
 void FftConvolver::process (const float* const* feeds, float* const* outputs, int feedCount, int numSamples) noexcept
 {
     feedCount = std::clamp (feedCount, 0, kNumFeeds);
     numSamples = std::clamp (numSamples, 0, kMaxBlockSize);
+    takeUpQueuedFilters();
 
     int consumed = 0;
     int remaining = numSamples;
@@ -96,20 +187,25 @@ void FftConvolver::collect (int i, const float* source, int count) noexcept
     feedCarriesSignal[(size_t) i] = feedCarriesSignal[(size_t) i] || anyNonZero (source, count);
 }
 
-void FftConvolver::accumulateProducts (int feed, bool overwrite) noexcept
+void FftConvolver::transformFeed (FilterSpectra& filters, const float* frame, int feed, EarSpectra& sums,
+                                  bool overwrite) noexcept
 {
+    filters.fft().forward (frame, inputSpectrum.data());
+    ++forwardTransforms;
+
     // Distinct arrays, but the compiler cannot tell: without restrict it reloads X after
     // every store and keeps the loop scalar.
     const Complex* __restrict X = inputSpectrum.data();
+    const int bins = filters.numBins();
 
     for (int j = 0; j < kNumEars; ++j)
     {
-        const Complex* __restrict H = filterSpectra[(size_t) (j * kNumFeeds + feed)].data();
-        Complex* __restrict Y = outputSpectra[(size_t) j].data();
+        const Complex* __restrict H = filters.filter (j * kNumFeeds + feed);
+        Complex* __restrict Y = sums[(size_t) j].data();
 
         if (overwrite)
         {
-            for (int k = 0; k < kNumBins; ++k)
+            for (int k = 0; k < bins; ++k)
             {
                 Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
                 Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
@@ -117,7 +213,7 @@ void FftConvolver::accumulateProducts (int feed, bool overwrite) noexcept
         }
         else
         {
-            for (int k = 0; k < kNumBins; ++k)
+            for (int k = 0; k < bins; ++k)
             {
                 Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
                 Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
@@ -128,6 +224,8 @@ void FftConvolver::accumulateProducts (int feed, bool overwrite) noexcept
 
 void FftConvolver::runHop (int feedCount) noexcept
 {
+    const bool crossfading = crossfadeHopsLeft > 0;
+    const float* rising = crossfadeIn.data() + (size_t) ((kCrossfadeHops - crossfadeHopsLeft) * kHop);
     bool anyFeed = false;
 
     for (int i = 0; i < feedCount; ++i)
@@ -139,62 +237,70 @@ void FftConvolver::runHop (int feedCount) noexcept
         if (! feedCarriesSignal[(size_t) i])
             continue;
 
-        transforms.forward (inputFrames[(size_t) i].data(), inputSpectrum.data());
-        ++forwardTransforms;
-        accumulateProducts (i, ! anyFeed);
+        const float* frame = inputFrames[(size_t) i].data();
+        if (crossfading)
+        {
+            // Each sample goes partly through the old filters and partly through the new.
+            for (int k = 0; k < kHop; ++k)
+                weightedFrame[(size_t) k] = frame[k] * (1.0f - rising[k]);
+            transformFeed (*outgoing, weightedFrame.data(), i, outgoingSpectra, ! anyFeed);
+            for (int k = 0; k < kHop; ++k)
+                weightedFrame[(size_t) k] = frame[k] * rising[k];
+            transformFeed (*active, weightedFrame.data(), i, outputSpectra, ! anyFeed);
+        }
+        else
+        {
+            transformFeed (*active, frame, i, outputSpectra, ! anyFeed);
+        }
         anyFeed = true;
         feedCarriesSignal[(size_t) i] = false;
     }
 
-    constexpr float scale = 1.0f / (float) kFftSize;
+    if (crossfading)
+    {
+        writeToRings (*outgoing, outgoingSpectra, anyFeed);
+        --crossfadeHopsLeft;
+    }
+    writeToRings (*active, outputSpectra, anyFeed);
+
+    writePosition += kHop;
+    if (writePosition >= kRingLength)
+        writePosition -= kRingLength;
+    writtenAhead = std::max (0, writtenAhead - kHop);
+    inputFill = 0;
+}
+
+void FftConvolver::writeToRings (FilterSpectra& filters, EarSpectra& sums, bool anyFeed) noexcept
+{
+    const int size = filters.transformSize();
+    const float scale = 1.0f / (float) size;
+
     for (int j = 0; j < kNumEars; ++j)
     {
-        auto& frame = outputFrames[(size_t) j];
+        float* frame = outputFrames[(size_t) j].data();
         if (! anyFeed)
         {
-            frame.fill (0.0f);
+            std::fill_n (frame, size, 0.0f);
             continue;
         }
 
         // The inverse may use the spectrum as scratch: the next hop's first product
         // overwrites it anyway.
-        transforms.inverse (outputSpectra[(size_t) j].data(), frame.data());
-        for (auto& sample : frame)
-            sample *= scale;
+        filters.fft().inverse (sums[(size_t) j].data(), frame);
+        for (int k = 0; k < size; ++k)
+            frame[k] *= scale;
     }
 
-    writeHopToRings();
-    inputFill = 0;
-}
-
-void FftConvolver::writeHopToRings() noexcept
-{
-    constexpr int tail = kFftSize - kHop;
-
-    // The first 256 samples overlap the previous hop's tail, which sits exactly here.
-    for (int j = 0; j < kNumEars; ++j)
-    {
-        float* ring = rings[(size_t) j].data() + writePosition;
-        const float* frame = outputFrames[(size_t) j].data();
-        for (int k = 0; k < tail; ++k)
-            ring[k] += frame[k];
-    }
-
-    writePosition += tail;
-    if (writePosition >= kRingLength)
-        writePosition -= kRingLength;
-
+    // The start of the frame overlaps the tails of earlier hops, which sit exactly there;
+    // beyond them the ring is empty (every sample read is cleared) and is written.
+    const int overlap = std::min (size, writtenAhead);
     for (int j = 0; j < kNumEars; ++j)
     {
         float* ring = rings[(size_t) j].data();
-        const float* frame = outputFrames[(size_t) j].data() + tail;
-        const int firstRun = std::min (kHop, kRingLength - writePosition);
-        std::copy_n (frame, firstRun, ring + writePosition);
-        std::copy_n (frame + firstRun, kHop - firstRun, ring);
+        const float* frame = outputFrames[(size_t) j].data();
+        addToRing (ring, writePosition, frame, overlap);
+        copyToRing (ring, (writePosition + overlap) % kRingLength, frame + overlap, size - overlap);
     }
-
-    writePosition += kFftSize - 2 * tail;
-    if (writePosition >= kRingLength)
-        writePosition -= kRingLength;
+    writtenAhead = std::max (writtenAhead, size);
 }
 } // namespace vendrasolith

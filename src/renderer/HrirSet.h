@@ -16,6 +16,8 @@ public:
     static constexpr int kTaps = 256;
     static constexpr int kResponses = kNumEars * kNumFeeds;
     static constexpr int kValues = kTaps * kResponses;
+    /** The rate the embedded table was made for. */
+    static constexpr double kSampleRate = 44100.0;
 
     /** Decodes the embedded table. */
     HrirSet();

@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <new>
+#include <stdexcept>
 
 #if VENDRASOLITH_HAVE_FFTW
  #include <fftw3.h>
+ #include <array>
  #include <mutex>
 #endif
 
@@ -31,22 +33,33 @@ namespace
         algorithm, even if other code in the host imports FFTW wisdom between two
         constructions.
 
-        The plans are complex transforms of 512 points rather than real ones of 1024:
-        for this size FFTW's estimated real-input plans run about half as fast as the
-        complex plan it estimates, and the step between the two is short. */
-    struct SharedPlans
+        The plans are complex transforms of half the size rather than real ones: for
+        these sizes FFTW's estimated real-input plans run about half as fast as the
+        complex plan it estimates, and the step between the two is short. Each transform
+        size has its own pair. */
+    struct PlanPair
     {
-        std::mutex lock;
         fftwf_plan forward = nullptr;
         fftwf_plan inverse = nullptr;
         int users = 0;
+    };
+
+    struct SharedPlans
+    {
+        std::mutex lock;
+        std::array<PlanPair, 3> sizes; // 1024, 2048, 4096 points
         bool plannerMadeThreadSafe = false;
     };
 
     SharedPlans shared;
 
+    PlanPair& plansFor (int size) noexcept
+    {
+        return shared.sizes[size == RealFft::kSize ? 0 : size == 2 * RealFft::kSize ? 1 : 2];
+    }
+
     // Called with the lock held.
-    bool makeSharedPlans() noexcept
+    bool makeSharedPlans (PlanPair& plans, int size) noexcept
     {
  #if VENDRASOLITH_HAVE_FFTW_THREADS
         // Other plug-ins in the same host may plan with the same library at the same
@@ -60,7 +73,7 @@ namespace
 
         // Planned on FFTW's own aligned arrays; the buffers they run on have the same
         // alignment, which the new-array execute functions require.
-        constexpr int half = RealFft::kSize / 2;
+        const int half = size / 2;
         auto* a = static_cast<fftwf_complex*> (fftwf_malloc (sizeof (fftwf_complex) * half));
         auto* b = static_cast<fftwf_complex*> (fftwf_malloc (sizeof (fftwf_complex) * half));
 
@@ -69,47 +82,49 @@ namespace
             // The forward transform must leave its input alone (the convolver's zero
             // padding lives there), which is FFTW's default for complex transforms; the
             // inverse runs on scratch and may use it up.
-            shared.forward = fftwf_plan_dft_1d (half, a, b, FFTW_FORWARD, FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
-            shared.inverse = fftwf_plan_dft_1d (half, a, b, FFTW_BACKWARD, FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+            plans.forward = fftwf_plan_dft_1d (half, a, b, FFTW_FORWARD, FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
+            plans.inverse = fftwf_plan_dft_1d (half, a, b, FFTW_BACKWARD, FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
         }
 
         fftwf_free (a);
         fftwf_free (b);
 
-        if (shared.forward != nullptr && shared.inverse != nullptr)
+        if (plans.forward != nullptr && plans.inverse != nullptr)
             return true;
 
-        if (shared.forward != nullptr)
-            fftwf_destroy_plan (shared.forward);
-        if (shared.inverse != nullptr)
-            fftwf_destroy_plan (shared.inverse);
-        shared.forward = shared.inverse = nullptr;
+        if (plans.forward != nullptr)
+            fftwf_destroy_plan (plans.forward);
+        if (plans.inverse != nullptr)
+            fftwf_destroy_plan (plans.inverse);
+        plans.forward = plans.inverse = nullptr;
         return false;
     }
 
-    bool acquireSharedPlans (fftwf_plan& forward, fftwf_plan& inverse) noexcept
+    bool acquireSharedPlans (int size, fftwf_plan& forward, fftwf_plan& inverse) noexcept
     {
         const std::lock_guard<std::mutex> hold (shared.lock);
+        auto& plans = plansFor (size);
 
-        if (shared.users == 0 && ! makeSharedPlans())
+        if (plans.users == 0 && ! makeSharedPlans (plans, size))
             return false;
 
-        ++shared.users;
-        forward = shared.forward;
-        inverse = shared.inverse;
+        ++plans.users;
+        forward = plans.forward;
+        inverse = plans.inverse;
         return true;
     }
 
-    void releaseSharedPlans() noexcept
+    void releaseSharedPlans (int size) noexcept
     {
         const std::lock_guard<std::mutex> hold (shared.lock);
+        auto& plans = plansFor (size);
 
-        if (--shared.users > 0)
+        if (--plans.users > 0)
             return;
 
-        fftwf_destroy_plan (shared.forward);
-        fftwf_destroy_plan (shared.inverse);
-        shared.forward = shared.inverse = nullptr;
+        fftwf_destroy_plan (plans.forward);
+        fftwf_destroy_plan (plans.inverse);
+        plans.forward = plans.inverse = nullptr;
     }
 } // namespace
 #endif
@@ -133,25 +148,35 @@ const char* fftBackendName (FftBackend backend) noexcept
     return backend == FftBackend::fftw ? "fftw" : "kiss";
 }
 
-RealFft::RealFft (FftBackend requested)
-    : chosen (isFftBackendAvailable (requested) ? requested : FftBackend::kiss)
+bool RealFft::isSupportedSize (int size) noexcept
 {
+    return size == kSize || size == 2 * kSize || size == kLargestSize;
+}
+
+RealFft::RealFft (FftBackend requested, int size)
+    : chosen (isFftBackendAvailable (requested) ? requested : FftBackend::kiss), n (size)
+{
+    if (! isSupportedSize (size))
+        throw std::invalid_argument ("unsupported transform size");
+
 #if VENDRASOLITH_HAVE_FFTW
     if (chosen == FftBackend::fftw)
     {
+        scratch = AlignedBuffer<Complex> ((size_t) n / 2);
+        twiddles = AlignedBuffer<Complex> ((size_t) n / 4);
         for (size_t k = 0; k < twiddles.size(); ++k)
         {
-            const double phase = -2.0 * 3.14159265358979323846 * (double) k / kSize;
+            const double phase = -2.0 * 3.14159265358979323846 * (double) k / n;
             twiddles[k] = { (float) std::cos (phase), (float) std::sin (phase) };
         }
-        if (! acquireSharedPlans (fftwForward, fftwInverse))
+        if (! acquireSharedPlans (n, fftwForward, fftwInverse))
             throw std::bad_alloc();
         return;
     }
 #endif
 
-    kissForward = kiss_fftr_alloc (kSize, 0, nullptr, nullptr);
-    kissInverse = kiss_fftr_alloc (kSize, 1, nullptr, nullptr);
+    kissForward = kiss_fftr_alloc (n, 0, nullptr, nullptr);
+    kissInverse = kiss_fftr_alloc (n, 1, nullptr, nullptr);
 
     if (kissForward == nullptr || kissInverse == nullptr)
     {
@@ -165,31 +190,31 @@ RealFft::~RealFft()
 {
 #if VENDRASOLITH_HAVE_FFTW
     if (fftwForward != nullptr)
-        releaseSharedPlans();
+        releaseSharedPlans (n);
 #endif
     kiss_fftr_free (kissForward);
     kiss_fftr_free (kissInverse);
 }
 
-/* The FFTW backend transforms the 1024 real samples as 512 complex ones (even samples
-   the real parts, odd ones the imaginary parts), Z = DFT512(z), and splits the result:
-   with E and O the spectra of the even and odd samples and W = e^(-2πi/1024),
-       E[k] = (Z[k] + Z*[512-k]) / 2,   O[k] = -i (Z[k] - Z*[512-k]) / 2,
-       X[k] = E[k] + W^k O[k],          X[512-k] = conj (E[k] - W^k O[k]).
-   The inverse runs the same steps backwards: Z'[k] = (X[k] + X*[512-k]) + i W^-k (X[k] - X*[512-k])
-   transformed back gives 1024 times the samples, as an unnormalised real inverse does. */
+/* The FFTW backend transforms the n real samples as M = n/2 complex ones (even samples
+   the real parts, odd ones the imaginary parts), Z = DFT_M(z), and splits the result:
+   with E and O the spectra of the even and odd samples and W = e^(-2πi/n),
+       E[k] = (Z[k] + Z*[M-k]) / 2,   O[k] = -i (Z[k] - Z*[M-k]) / 2,
+       X[k] = E[k] + W^k O[k],        X[M-k] = conj (E[k] - W^k O[k]).
+   The inverse runs the same steps backwards: Z'[k] = (X[k] + X*[M-k]) + i W^-k (X[k] - X*[M-k])
+   transformed back gives n times the samples, as an unnormalised real inverse does. */
 void RealFft::forward (const float* samples, Complex* bins) noexcept
 {
 #if VENDRASOLITH_HAVE_FFTW
     if (fftwForward != nullptr)
     {
         fftwf_execute_dft (fftwForward, reinterpret_cast<fftwf_complex*> (const_cast<float*> (samples)),
-                           reinterpret_cast<fftwf_complex*> (scratch.bins.data()));
+                           reinterpret_cast<fftwf_complex*> (scratch.data()));
 
-        const Complex* __restrict Z = scratch.bins.data();
+        const Complex* __restrict Z = scratch.data();
         const Complex* __restrict W = twiddles.data();
         Complex* __restrict X = bins;
-        constexpr int M = kHalf;
+        const int M = n / 2;
 
         X[0] = { Z[0].re + Z[0].im, 0.0f };
         X[M] = { Z[0].re - Z[0].im, 0.0f };
@@ -218,8 +243,8 @@ void RealFft::inverse (Complex* bins, float* samples) noexcept
     {
         const Complex* __restrict X = bins;
         const Complex* __restrict W = twiddles.data();
-        Complex* __restrict Z = scratch.bins.data();
-        constexpr int M = kHalf;
+        Complex* __restrict Z = scratch.data();
+        const int M = n / 2;
 
         Z[0] = { X[0].re + X[M].re, X[0].re - X[M].re };
         Z[M / 2] = { 2.0f * X[M / 2].re, -2.0f * X[M / 2].im };

@@ -12,6 +12,9 @@ constexpr int kNumFeeds = 8;
 /** Binaural outputs: 0 left ear, 1 right ear. */
 constexpr int kNumEars = 2;
 
+/** New samples per transform of the convolver, which is also its delay. */
+constexpr int kConvolutionHop = 768;
+
 /** Smallest gain or filter state kept; anything below is set to zero, which also
     keeps denormals out of the recursive paths without a flush-to-zero mode. */
 constexpr double kSilenceThreshold = 1.0e-6;
