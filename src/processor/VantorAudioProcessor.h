@@ -108,8 +108,8 @@ public:
         of a block. Saved in the state only while on. */
     void setTrueRate (bool on);
     bool isTrueRate() const noexcept { return trueRate.load(); }
-    /** The sample rate of the table the renderer has been given (44.1 kHz with the option
-        off), once the audio thread has taken it up. */
+    /** The sample rate of the table last handed to the renderer (44.1 kHz with the option
+        off); the audio thread takes it up at the start of its next block. */
     double getResponsesSampleRate() const noexcept { return filtersRate.load(); }
 
     static constexpr double kLowestTrueRate = 8000.0;

@@ -13,10 +13,11 @@ namespace
 {
 juce::ComboBox& inputList (OptionGUI& panel) { return *guitest::findAll<juce::ComboBox> (panel).at (0); }
 juce::ComboBox& bassList (OptionGUI& panel) { return *guitest::findAll<juce::ComboBox> (panel).at (1); }
+juce::ComboBox& rateList (OptionGUI& panel) { return *guitest::findAll<juce::ComboBox> (panel).at (2); }
 } // namespace
 
 // The panel fills only the options box (translucent black, a light line on its left and
-// bottom edges); the window shows through everywhere else.
+// bottom edges, three rows of choices); the window shows through everywhere else.
 TEST (OptionsPanel, DrawsOnlyTheOptionsBox)
 {
     AltLookAndFeel windowLook; // what the editor gives its panels
@@ -32,8 +33,9 @@ TEST (OptionsPanel, DrawsOnlyTheOptionsBox)
         juce::Colour colour;
     };
     for (const auto& c : { Case { 195, 92, box }, Case { 390, 92, box }, Case { 499, 31, box }, Case { 300, 30, box },
-                           Case { 190, 30, line }, Case { 190, 70, line }, Case { 300, 99, line }, Case { 499, 99, line },
-                           Case { 189, 60, clear }, Case { 300, 100, clear }, Case { 300, 29, clear }, Case { 100, 200, clear },
+                           Case { 195, 130, box }, Case { 400, 99, box }, Case { 499, 133, box },
+                           Case { 190, 30, line }, Case { 190, 120, line }, Case { 300, 134, line }, Case { 499, 134, line },
+                           Case { 189, 60, clear }, Case { 300, 135, clear }, Case { 300, 29, clear }, Case { 100, 200, clear },
                            Case { 499, 379, clear } })
     {
         const auto pixel = image.getPixelAt (c.x, c.y);
@@ -46,6 +48,8 @@ TEST (OptionsPanel, DrawsOnlyTheOptionsBox)
     // The lists: black bodies with a whitesmoke outline.
     EXPECT_LE (colourDistance (image.getPixelAt (203, 74), juce::Colours::whitesmoke), 2);
     EXPECT_LE (colourDistance (image.getPixelAt (406 + 5, 65 + 1), juce::Colours::black), 2);
+    EXPECT_LE (colourDistance (image.getPixelAt (406, 110), juce::Colours::whitesmoke), 2);
+    EXPECT_LE (colourDistance (image.getPixelAt (406 + 5, 101 + 1), juce::Colours::black), 2);
 }
 
 TEST (OptionsPanel, CaptionsAndListTexts)
@@ -225,6 +229,56 @@ TEST (OptionsPanel, BassBoostShowsAndForwardsTheStep)
     processor.setBassBoostStep (7);
     OptionGUI outOfRange (&processor);
     EXPECT_EQ (bassList (outOfRange).getSelectedItemIndex(), -1);
+}
+
+// The rate option: shown as the processor holds it (also after a restore while the panel
+// was hidden), forwarded only when the user chooses.
+TEST (OptionsPanel, RateListShowsAndForwardsTheOption)
+{
+    guitest::AnyLayoutProcessor processor;
+    processor.setTrueRate (true);
+    OptionGUI panel (&processor);
+    auto& list = rateList (panel);
+    EXPECT_EQ (guitest::findNamed<juce::Label> (panel, "label_TrueRate")->getText(), "Resample HRTF to session rate");
+    EXPECT_EQ (list.getName(), "presetList");
+    ASSERT_EQ (list.getNumItems(), 2);
+    EXPECT_EQ (list.getItemText (0), "Off");
+    EXPECT_EQ (list.getItemText (1), "On");
+    EXPECT_EQ (list.getText(), "On");
+    pump (50);
+    EXPECT_TRUE (processor.isTrueRate());
+
+    list.setSelectedItemIndex (0, juce::sendNotificationSync);
+    EXPECT_FALSE (processor.isTrueRate());
+    list.setSelectedItemIndex (1, juce::sendNotificationSync);
+    EXPECT_TRUE (processor.isTrueRate());
+
+    panel.setVisible (false);
+    processor.setTrueRate (false);
+    panel.setVisible (true);
+    EXPECT_EQ (list.getText(), "Off");
+    pump (50);
+    EXPECT_FALSE (processor.isTrueRate());
+}
+
+// Every text the panel shows goes through the framework's translation.
+TEST (OptionsPanel, TextsAreTranslated)
+{
+    juce::LocalisedStrings::setCurrentMappings (new juce::LocalisedStrings ("language: Test\n"
+                                                                            "\"Resample HRTF to session rate\" = \"HRTF-Abtastrate folgen\"\n"
+                                                                            "\"Off\" = \"Aus\"\n"
+                                                                            "\"On\" = \"Ein\"\n"
+                                                                            "\"Bass Boost\" = \"Bassanhebung\"\n",
+                                                                            false));
+    {
+        OptionGUI panel (nullptr);
+        EXPECT_EQ (guitest::findNamed<juce::Label> (panel, "label_TrueRate")->getText(), "HRTF-Abtastrate folgen");
+        EXPECT_EQ (guitest::findNamed<juce::Label> (panel, "label_BassBoost")->getText(), "Bassanhebung");
+        EXPECT_EQ (rateList (panel).getItemText (0), "Aus");
+        EXPECT_EQ (rateList (panel).getItemText (1), "Ein");
+        EXPECT_EQ (bassList (panel).getItemText (0), "Aus");
+    }
+    juce::LocalisedStrings::setCurrentMappings (nullptr);
 }
 
 TEST (WelcomePanel, TitleAndLink)

@@ -23,6 +23,7 @@ TEST (Screenshots, WriteEditorPictures)
     guitest::AnyLayoutProcessor processor (8);
     processor.requestInputConfiguration (5);
     processor.setBassBoostStep (1);
+    processor.setTrueRate (true);
     // A narrowed image towards the front right, so the display's arc shows.
     processor.getParameterObject (0)->setValue (0.1f);
     processor.getParameterObject (1)->setValue (0.45f);

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -123,10 +124,14 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
 
         rtguard::Counts counts;
         size_t step = 0;
-        for (const double sampleRate : { 48000.0, 96000.0, 44100.0 })
+        int round = 0;
+        for (const double sampleRate : { 48000.0, 96000.0, 44100.0, 192000.0 })
         {
             // Hosts prepare again between blocks, off the audio thread; a new rate changes
-            // the length of a bypass crossfade that may be under way.
+            // the length of a bypass crossfade that may be under way. The rate option goes
+            // on and off with it, so the audio thread takes up new filters while playing
+            // and crossfades to them.
+            processor.setTrueRate (round++ % 2 == 1);
             processor.prepareToPlay (sampleRate, 512);
             rtguard::Guard guard;
 
@@ -170,6 +175,59 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
         EXPECT_EQ (counts.total(), 0) << counts;
     }
 }
+// The options panel switches the rate option on the message thread while the audio thread
+// plays: the filters are made there, and the audio thread only takes them up.
+TEST (RealtimeSafety, SwitchingTheRateOptionWhilePlayingNeitherAllocatesNorLocks)
+{
+    constexpr int blockSize = 512;
+    VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+    processor.setPlayConfigDetails (8, 2, 96000.0, blockSize);
+    processor.requestInputConfiguration (5);
+    processor.prepareToPlay (96000.0, blockSize);
+
+    juce::AudioBuffer<float> source (8, blockSize), io (8, blockSize);
+    std::mt19937 rng (11);
+    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
+    for (int ch = 0; ch < 8; ++ch)
+        for (int k = 0; k < blockSize; ++k)
+            source.setSample (ch, k, dist (rng));
+    juce::MidiBuffer midi;
+
+    std::atomic<int> switches { 0 };
+    std::atomic<bool> done { false };
+    std::thread messageThread ([&]
+    {
+        for (bool on = true; ! done.load(); on = ! on)
+        {
+            processor.setTrueRate (on);
+            switches.fetch_add (1);
+            std::this_thread::sleep_for (std::chrono::milliseconds (2));
+        }
+    });
+
+    rtguard::Counts counts;
+    bool finite = true;
+    {
+        rtguard::Guard guard;
+        for (int block = 0; (block < 300 || switches.load() < 20) && block < 200000; ++block)
+        {
+            for (int ch = 0; ch < 8; ++ch)
+                juce::FloatVectorOperations::copy (io.getWritePointer (ch), source.getReadPointer (ch), blockSize);
+            processor.processBlock (io, midi);
+            for (int ch = 0; ch < 2; ++ch)
+                for (int k = 0; k < blockSize; ++k)
+                    finite = finite && std::isfinite (io.getSample (ch, k));
+        }
+        counts = guard.counts();
+    }
+    done = true;
+    messageThread.join();
+
+    EXPECT_GE (switches.load(), 20) << "the option hardly changed while playing";
+    EXPECT_TRUE (finite);
+    EXPECT_EQ (counts.total(), 0) << counts;
+}
+
 // The processor runs on the default backend; the render chain is checked here on each
 // backend the build has, with controls changing, channels falling silent and any block size.
 TEST (RealtimeSafety, RenderChainNeitherAllocatesNorLocksOnEitherBackend)

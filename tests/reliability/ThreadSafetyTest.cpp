@@ -158,7 +158,8 @@ struct OpenEditor
 };
 
 /** Runs the message loop until the worker is done, doing what the editor's panels do now
-    and then from this thread: configuration and bass boost requests. */
+    and then from this thread: configuration and bass boost requests, and the rate option
+    switched on and off (its filters are made here and taken up by the audio thread). */
 void runMessageThreadUntil (const std::atomic<bool>& done, VantorAudioProcessor& processor, bool panelRequests)
 {
     int round = 0;
@@ -169,6 +170,7 @@ void runMessageThreadUntil (const std::atomic<bool>& done, VantorAudioProcessor&
         {
             processor.requestInputConfiguration (round % 10);
             processor.setBassBoostStep (round % 4);
+            processor.setTrueRate (round % 16 < 8);
         }
     }
 }
