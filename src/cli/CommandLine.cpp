@@ -172,6 +172,7 @@ Options parseCommandLine (const std::vector<std::string>& arguments)
         if (name == "-h" || name == "--help")             { noValue(); help = true; }
         else if (name == "-V" || name == "--version")     { noValue(); version = true; }
         else if (name == "--tail")                        { noValue(); options.keepTail = true; }
+        else if (name == "--true-rate")                   { noValue(); options.trueRate = true; }
         else if (name == "--demo")                        { demo = true; options.output = takeValue(); }
         else if (name == "--angle")  options.angleDegrees = parseInRange (name, takeValue(), 0.0, 360.0, "degrees");
         else if (name == "--width")  options.widthPercent = parseInRange (name, takeValue(), 0.0, 100.0, "a percentage");
@@ -256,9 +257,16 @@ std::string usageText()
            "  --bass STEP     bass boost: off, 3, 6 or 9 (default off)\n"
            "  --bits B        16, 24 or 32f (32-bit float, WAV only); default 24\n"
            "  --tail          keep the decay after the input ends\n"
+           "  --true-rate     keep the head's cues true at the input's rate: the built-in\n"
+           "                  44.1 kHz responses are resampled to it, so time differences\n"
+           "                  between the ears and spectral features are those of the\n"
+           "                  measurement at any rate (without it they scale with the rate,\n"
+           "                  as in the plug-in with the option off)\n"
            "  --hrtf FILE     listen through the head-related responses of a SOFA file\n"
            "                  (SimpleFreeFieldHRIR, e.g. your own measurement) instead of\n"
-           "                  the built-in ones; resampled to the input's rate\n"
+           "                  the built-in ones; resampled to the input's rate and cut to\n"
+           "                  256 taps, or with --true-rate to as many taps as 256 span at\n"
+           "                  44.1 kHz\n"
            "  -h, --help      show this help\n"
            "  -V, --version   show the version\n"
            "\n"

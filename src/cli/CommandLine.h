@@ -38,6 +38,7 @@ struct Options
     int blockSize = 4096;
     bool keepTail = false;
     std::string hrtfPath; // a SOFA file from --hrtf; empty for the built-in responses
+    bool trueRate = false; // --true-rate
 };
 
 /** Reads the arguments after the program name; throws UsageError. */

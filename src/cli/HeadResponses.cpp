@@ -1,12 +1,15 @@
 #include "HeadResponses.h"
 
 #include "CommandLine.h"
+#include "FilterSpectra.h"
+#include "HrirSet.h"
 
 #if VENDRASOLITH_HAVE_SOFA
  #include "HrirPipeline.h"
  #include "SofaReader.h"
 #endif
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vendrasolith::cli
@@ -27,8 +30,8 @@ std::string format (const char* pattern, double value)
 }
 } // namespace
 
-HrirSet headResponsesFromSofa (const std::string& path, double sampleRate,
-                               const std::function<void (const std::string&)>& warn)
+HeadResponses headResponsesFromSofa (const std::string& path, double sampleRate, bool trueRate,
+                                     const std::function<void (const std::string&)>& warn)
 {
 #if VENDRASOLITH_HAVE_SOFA
     using namespace vendrasolith::hrtf;
@@ -38,7 +41,9 @@ HrirSet headResponsesFromSofa (const std::string& path, double sampleRate,
 
         PipelineSettings settings;
         settings.sampleRate = sampleRate;
-        settings.taps = HrirSet::kTaps;
+        settings.taps = trueRate ? std::min (tapsAtRate (HrirSet::kTaps, HrirSet::kSampleRate, sampleRate),
+                                             FilterSpectra::kLongestResponse)
+                                 : HrirSet::kTaps;
         const ResponseTable table = makeResponseTable (sofa.set, settings);
 
         std::string offDirections;
@@ -51,11 +56,11 @@ HrirSet headResponsesFromSofa (const std::string& path, double sampleRate,
                   + offDirections + " degrees off)");
 
         if (const double loss = table.worstEnergyOutside(); loss > kNoticeableLoss)
-            warn ("the responses of '" + path + "' run longer than " + std::to_string (HrirSet::kTaps) + " taps at "
+            warn ("the responses of '" + path + "' run longer than " + std::to_string (settings.taps) + " taps at "
                   + format ("%g", sampleRate) + " Hz; they are cut there with a fade, losing up to "
                   + format ("%.1f", 100.0 * loss) + " % of a response's energy");
 
-        return HrirSet (table.values.data());
+        return { table.values, table.taps };
     }
     catch (const SofaError& e)
     {
@@ -67,6 +72,7 @@ HrirSet headResponsesFromSofa (const std::string& path, double sampleRate,
     }
 #else
     (void) sampleRate;
+    (void) trueRate;
     (void) warn;
     throw RenderError ("cannot read HRTF file '" + path + "': this build reads no SOFA files (libmysofa was missing)");
 #endif

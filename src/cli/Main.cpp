@@ -79,7 +79,8 @@ int render (const Options& options)
 
     const auto target = OutputTarget::check (options.output, options.sampleFormat, options.input);
     if (! options.hrtfPath.empty())
-        settings.headResponses = headResponsesFromSofa (options.hrtfPath, source->sampleRate(), warn);
+        settings.headResponses = headResponsesFromSofa (options.hrtfPath, source->sampleRate(), options.trueRate, warn);
+    settings.trueRate = options.trueRate;
 
     settings.angleDegrees = options.angleDegrees;
     settings.widthPercent = options.widthPercent;

@@ -140,8 +140,11 @@ RenderSummary renderOffline (SampleSource& source, OutputFile& output, const Ren
     setParameter (VantorAudioProcessor::widthIndex, settings.widthPercent / 100.0);
     setParameter (VantorAudioProcessor::gainIndex, (settings.gainDecibels + 90.0) / 100.0);
     processor->setBassBoostStep (settings.bassStep);
+    // A listener's own table is made for the input's rate already (see HeadResponses.h).
     if (settings.headResponses)
-        processor->setHeadResponses (*settings.headResponses);
+        processor->setHeadResponses (settings.headResponses->values.data(), settings.headResponses->taps);
+    else
+        processor->setTrueRate (settings.trueRate);
     processor->requestInputConfiguration (settings.configuration);
     processor->prepareToPlay (rate, blockSize);
 

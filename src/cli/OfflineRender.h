@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HrirSet.h"
+#include "HeadResponses.h"
 #include "OutputFile.h"
 #include "SampleSource.h"
 
@@ -17,7 +17,8 @@ struct RenderSettings
     int bassStep = 0;
     int blockSize = 4096;
     bool keepTail = false;
-    std::optional<HrirSet> headResponses; // none: the built-in table
+    bool trueRate = false;                      // the plug-in's rate option
+    std::optional<HeadResponses> headResponses; // none: the built-in table
 };
 
 struct RenderSummary

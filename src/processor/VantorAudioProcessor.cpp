@@ -174,11 +174,6 @@ void VantorAudioProcessor::followSessionRate()
     }
 }
 
-void VantorAudioProcessor::setHeadResponses (const vendrasolith::HrirSet& responses)
-{
-    setHeadResponses (responses.values(), vendrasolith::HrirSet::kTaps);
-}
-
 void VantorAudioProcessor::setHeadResponses (const float* values, int taps)
 {
     const std::lock_guard<std::mutex> hold (filtersLock);

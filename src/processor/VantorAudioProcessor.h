@@ -91,10 +91,9 @@ public:
     /** Listens through another table of head-related responses (the embedded one is the
         default), e.g. one the offline renderer made from a listener's own measurements for
         the rate it renders at: the table is used as it is from then on, and the rate option
-        no longer applies. The second form takes 16 responses of any length (ear-major).
-        Not concurrent with processing: call it before prepareToPlay or while the host
-        is not processing. */
-    void setHeadResponses (const vendrasolith::HrirSet& responses);
+        no longer applies. 16 responses of `taps` taps (ear-major, as in HrirSet). Not
+        concurrent with processing: call it before prepareToPlay or while the host is not
+        processing. */
     void setHeadResponses (const float* values, int taps);
 
     /** The rate option. Off (the default), the 44.1 kHz table is used as it is at every

@@ -1,8 +1,9 @@
 // Runs the built vendrasolith-render on small files written here, and checks what it writes.
 #include "VantorAudioProcessor.h"
 
+#include "CueMeasures.h"
+
 #if VENDRASOLITH_TEST_SOFA
- #include "CueMeasures.h"
  #include "SofaWriter.h"
 #endif
 
@@ -158,6 +159,13 @@ Channels firstFrames (const Channels& channels, size_t frames)
     return result;
 }
 
+struct SideImpulse
+{
+    double itdMicroseconds = 0.0;
+    Audio out;
+    size_t at = 0; // where the impulse is in the input
+};
+
 class RenderProgram : public ::testing::Test
 {
 protected:
@@ -232,6 +240,29 @@ protected:
                 names.push_back (entry.getFile().getFileName().toStdString());
         std::sort (names.begin(), names.end());
         return names;
+    }
+
+    /** An impulse in the Rss (90 degrees, right) channel of a 7.1 file at a rate, rendered
+        with the given options: the time between the ears in microseconds (positive when the
+        left ear hears it first), and the output. */
+    SideImpulse renderSideImpulse (double rate, std::vector<std::string> options) const
+    {
+        SideImpulse result;
+        result.at = (size_t) rate / 10;
+        auto input = silence (8, (int) rate / 2);
+        input[7][result.at] = 0.5f;
+        writeAudio (file ("side.wav"), input, rate);
+        options.insert (options.begin(), { "side.wav", "side-out.wav", "--bits", "32f" });
+        const auto run = render (options);
+        EXPECT_EQ (run.status, 0) << run.err;
+        result.out = readAudio (file ("side-out.wav"));
+        if (result.out.channels.size() == 2)
+        {
+            const std::vector<double> left (result.out.channels[0].begin(), result.out.channels[0].end());
+            const std::vector<double> right (result.out.channels[1].begin(), result.out.channels[1].end());
+            result.itdMicroseconds = 1e6 * vendrasolith::hrtf::interauralDelaySeconds (left, right, rate);
+        }
+        return result;
     }
 
     juce::File folder, logs;
@@ -738,6 +769,28 @@ TEST_F (RenderProgram, HelpAndVersion)
     EXPECT_EQ (version.out, "vendrasolith-render 1.1.0\n");
 }
 //==============================================================================
+// --true-rate: the plug-in's rate option.
+
+TEST_F (RenderProgram, TrueRateKeepsTheSideLoudspeakersDelayAtEveryRate)
+{
+    const double reference = renderSideImpulse (44100.0, {}).itdMicroseconds;
+    EXPECT_LT (reference, -600.0) << "the right ear hears it first";
+
+    for (const double rate : { 48000.0, 96000.0, 192000.0 })
+    {
+        SCOPED_TRACE (std::to_string ((int) rate) + " Hz");
+        const auto on = renderSideImpulse (rate, { "--true-rate" });
+        EXPECT_NEAR (on.itdMicroseconds, reference, 0.05 * std::fabs (reference));
+        EXPECT_EQ (on.out.frames(), (size_t) rate / 2) << "as long as the input, the latency dropped";
+        EXPECT_GT (renderSideImpulse (rate, {}).itdMicroseconds, 0.95 * reference) << "shorter without the option";
+    }
+
+    const auto run = render ({ "side.wav", "x.wav", "--true-rate=1" });
+    EXPECT_EQ (run.status, 2);
+    EXPECT_NE (run.err.find ("--true-rate takes no value"), std::string::npos) << run.err;
+}
+
+//==============================================================================
 // --hrtf: a listener's own head-related responses from a SOFA file.
 #if VENDRASOLITH_TEST_SOFA
 bool kemarInstalled() { return juce::File (VENDRASOLITH_KEMAR_SOFA).existsAsFile(); }
@@ -773,24 +826,28 @@ TEST_F (RenderProgram, HrtfIsResampledToTheInputsRate)
     if (! kemarInstalled())
         GTEST_SKIP() << VENDRASOLITH_KEMAR_SOFA << " is not installed";
 
-    // An impulse in the Rss (90 degrees, right) channel of a 7.1 file: the time between
-    // the ears is the head's, in microseconds, whatever the file's rate.
-    const auto rightSideItd = [&] (double rate)
-    {
-        auto input = silence (8, (int) rate / 2);
-        input[7][(size_t) rate / 10] = 0.5f;
-        writeAudio (file ("side.wav"), input, rate);
-        const auto out = renderOk ({ "side.wav", "--bits", "32f", "--hrtf", VENDRASOLITH_KEMAR_SOFA }, "side-out.wav");
-        if (out.channels.size() != 2)
-            return 0.0;
-        const std::vector<double> left (out.channels[0].begin(), out.channels[0].end());
-        const std::vector<double> right (out.channels[1].begin(), out.channels[1].end());
-        return 1e6 * vendrasolith::hrtf::interauralDelaySeconds (left, right, rate);
-    };
-    const double reference = rightSideItd (44100.0);
+    // The time between the ears is the head's, in microseconds, whatever the file's rate.
+    const double reference = renderSideImpulse (44100.0, { "--hrtf", VENDRASOLITH_KEMAR_SOFA }).itdMicroseconds;
     EXPECT_LT (reference, -600.0) << "the right ear hears it first";
     for (const double rate : { 48000.0, 96000.0 })
-        EXPECT_NEAR (rightSideItd (rate), reference, 0.03 * std::fabs (reference)) << rate << " Hz";
+    {
+        SCOPED_TRACE (std::to_string ((int) rate) + " Hz");
+        const auto cut = renderSideImpulse (rate, { "--hrtf", VENDRASOLITH_KEMAR_SOFA });
+        const auto whole = renderSideImpulse (rate, { "--hrtf", VENDRASOLITH_KEMAR_SOFA, "--true-rate" });
+        EXPECT_NEAR (cut.itdMicroseconds, reference, 0.03 * std::fabs (reference));
+        EXPECT_NEAR (whole.itdMicroseconds, reference, 0.03 * std::fabs (reference));
+
+        // Without --true-rate the responses end 256 taps in (the direct sound sits 24 taps
+        // before the latency); with it they last about as long as at 44.1 kHz (5.3 ms
+        // after the direct sound). Past their end only the transforms' rounding is left.
+        constexpr double rounding = 1.0e-12;
+        const auto both = [] (const SideImpulse& a, size_t from, size_t to = std::numeric_limits<size_t>::max())
+        { return energy (a.out.channels[0], from, to) + energy (a.out.channels[1], from, to); };
+        const size_t end = cut.at + 256 - 24, longEnd = whole.at + (size_t) (5.0e-3 * rate);
+        EXPECT_LT (both (cut, end), rounding);
+        EXPECT_GT (both (whole, end, longEnd), 1000.0 * rounding);
+        EXPECT_LT (both (whole, longEnd + (size_t) (0.5e-3 * rate)), rounding);
+    }
 }
 
 TEST_F (RenderProgram, HrtfWarnsOfDirectionsOffAndOfResponsesCutShort)
