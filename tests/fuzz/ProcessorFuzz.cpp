@@ -1,7 +1,8 @@
 // The processor driven by a script of host actions: channel layout, automation with any
-// float value, configuration and bass boost requests, re-preparing, state round trips and
-// blocks of 1 to 20000 samples of hostile audio. Nothing may crash or trip a sanitizer,
-// the binaural pair must stay finite and extra outputs silent.
+// float value, configuration and bass boost requests, re-preparing (at any rate, with the
+// rate option on or off), state round trips and blocks of 1 to 20000 samples of hostile
+// audio. Nothing may crash or trip a sanitizer, the binaural pair must stay finite and
+// extra outputs silent.
 #include "FuzzInput.h"
 #include "VantorAudioProcessor.h"
 
@@ -51,7 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
             case 1: parameters[in.byte() % 3]->setValueNotifyingHost (in.parameterValue()); break;
             case 2: processor.requestInputConfiguration (in.range (-3, 12)); break;
             case 3: processor.setBassBoostStep (in.range (-1, 4)); break;
-            case 4: processor.prepareToPlay (48000.0, 1 + in.u16() % kMaxBlock); break;
+            case 4:
+            {
+                // Re-preparing at rates from the absurd to the usual, the rate option on for
+                // some: both come from the block size, so inputs keep their meaning.
+                constexpr double rates[] = { 48000.0, 44100.0, 96000.0, 192000.0, 22050.0, 1000.0, 384000.0, 1.0e7 };
+                const int blockSize = 1 + in.u16() % kMaxBlock;
+                processor.setTrueRate (blockSize % 3 == 0);
+                processor.prepareToPlay (rates[blockSize % 8], blockSize);
+                break;
+            }
             case 5:
             {
                 juce::MemoryBlock state;
