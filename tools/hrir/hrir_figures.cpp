@@ -2,7 +2,10 @@
 // notes: the centre channel's third-octave response with white noise through the
 // renderer, as measured and diffuse-field equalised, and per feed the interaural time
 // and level differences and onsets of both tables; then the same cues of tables made
-// from the set at other sample rates (what the offline renderer's --hrtf does).
+// from the set at other sample rates (what the offline renderer's --hrtf does). First,
+// without the set: the right side loudspeaker's cues through the renderer at each session
+// rate, with the shipped table as it is (the rate option off) and resampled to the rate
+// (on).
 //
 //   hrir_figures [input.sofa]
 
@@ -145,6 +148,59 @@ void printCues (const ResponseTable& measured, const ResponseTable& equalised)
     std::printf ("\n");
 }
 
+/** An impulse into the right side loudspeaker (Rss, 90 degrees) through the renderer. */
+std::array<std::vector<double>, 2> rightSideImpulse (double rate, bool trueRate)
+{
+    using vendrasolith::HrirSet;
+    vendrasolith::BinauralRenderer renderer;
+    renderer.setInputConfiguration (kSevenOneLayout);
+    if (trueRate)
+    {
+        const HrirSet shipped;
+        const auto table = tableForRate (shipped.values(), HrirSet::kTaps, HrirSet::kSampleRate, rate);
+        renderer.setResponses (table.values.data(), table.taps);
+    }
+
+    const int total = kSettle + 8192;
+    std::vector<std::vector<float>> in (8, std::vector<float> ((size_t) total, 0.0f));
+    in[7][(size_t) kSettle] = 1.0f;
+    std::vector<float> left ((size_t) total), right ((size_t) total);
+    for (int offset = 0; offset < total; offset += 512)
+    {
+        std::vector<const float*> at;
+        for (auto& c : in)
+            at.push_back (c.data() + offset);
+        float* outs[2] = { left.data() + offset, right.data() + offset };
+        renderer.render (at.data(), outs, 8, 512);
+    }
+    const auto from = (long) kSettle + vendrasolith::BinauralRenderer::kLatency;
+    return { std::vector<double> (left.begin() + from, left.end()), std::vector<double> (right.begin() + from, right.end()) };
+}
+
+void printSessionRates()
+{
+    const double thirdOctave = std::pow (2.0, 1.0 / 3.0);
+    const auto reference = rightSideImpulse (44100.0, false);
+    const double resonance = peakFrequencyHz (reference[1], 44100.0, 1500.0, 5500.0);
+
+    std::printf ("Right side loudspeaker (Rss, 90 degrees) through the renderer at each session rate, with the\n"
+                 "shipped table as it is (rate option off) and resampled to the rate (on): interaural time\n"
+                 "difference (as below) and the near ear's resonance peak (%.0f Hz at 44.1 kHz; followed\n"
+                 "within a third of an octave of where it lies: that frequency with the option on, scaled\n"
+                 "by the rate over 44.1 kHz with it off):\n", resonance);
+    std::printf ("| rate | ITD off us | ITD on us | resonance off Hz | resonance on Hz |\n|---:|---:|---:|---:|---:|\n");
+    for (const double rate : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
+    {
+        const auto off = rightSideImpulse (rate, false), on = rightSideImpulse (rate, true);
+        const double offNear = resonance * rate / 44100.0;
+        std::printf ("| %g | %.0f | %.0f | %.0f | %.0f |\n", rate, 1e6 * interauralDelaySeconds (off[0], off[1], rate),
+                     1e6 * interauralDelaySeconds (on[0], on[1], rate),
+                     peakFrequencyHz (off[1], rate, offNear / thirdOctave, offNear * thirdOctave),
+                     peakFrequencyHz (on[1], rate, resonance / thirdOctave, resonance * thirdOctave));
+    }
+    std::printf ("\n");
+}
+
 void printRates (const MeasuredSet& set)
 {
     std::printf ("Equalised tables made from the set at other rates (256 taps):\n");
@@ -163,6 +219,7 @@ void printRates (const MeasuredSet& set)
 
 int main (int argc, char** argv)
 {
+    printSessionRates();
     try
     {
         const SofaSet sofa = readSofaFile (argc > 1 ? argv[1] : kDefaultInput);
