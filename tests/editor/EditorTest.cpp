@@ -316,7 +316,8 @@ TEST_F (EditorTest, OptionsPanelClosesOnClicksAroundTheBoxOnly)
         bool staysOpen;
     };
     for (const auto& c : { Case { { 195, 92 }, true }, Case { { 495, 33 }, true }, Case { { 250, 47 }, true },
-                           Case { { 440, 47 }, true }, Case { { 100, 200 }, false }, Case { { 300, 150 }, false },
+                           Case { { 440, 47 }, true }, Case { { 195, 128 }, true }, Case { { 300, 140 }, false },
+                           Case { { 100, 200 }, false }, Case { { 300, 150 }, false },
                            Case { { 185, 60 }, false }, Case { { 2, 2 }, false }, Case { { 104, 118 }, false } })
     {
         mouse.click (gear);
