@@ -124,14 +124,14 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
 
         rtguard::Counts counts;
         size_t step = 0;
-        int round = 0;
+        int preparation = 0;
         for (const double sampleRate : { 48000.0, 96000.0, 44100.0, 192000.0 })
         {
             // Hosts prepare again between blocks, off the audio thread; a new rate changes
             // the length of a bypass crossfade that may be under way. The rate option goes
             // on and off with it, so the audio thread takes up new filters while playing
             // and crossfades to them.
-            processor.setTrueRate (round++ % 2 == 1);
+            processor.setTrueRate (preparation++ % 2 == 1);
             processor.prepareToPlay (sampleRate, 512);
             rtguard::Guard guard;
 
