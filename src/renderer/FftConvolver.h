@@ -33,7 +33,7 @@ public:
     static constexpr int kLargestNumBins = kLargestFftSize / 2 + 1;
     /** Holds the longest call plus the longest frame, in whole hops. */
     static constexpr int kRingLength = (kMaxBlockSize + kLargestFftSize + kHop - 1) / kHop * kHop;
-    /** Queued filters take over over this many hops while sound is playing. */
+    /** Hops over which queued filters take over while sound is playing. */
     static constexpr int kCrossfadeHops = 2;
 
     explicit FftConvolver (const HrirSet& responses, FftBackend backend = defaultFftBackend());
