@@ -1,0 +1,100 @@
+#pragma once
+
+// Restoring a state the way it was done before the plug-in had a reader of its own: the
+// framework's XML parser, and the framework's number reading. Kept for tests only, as the
+// reference the reader is compared with. That parser never returns from some blocks, so
+// give it only blocks that readStateBlock read without taking a safeguard.
+#include "StateReader.h"
+#include "VantorAudioProcessor.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace frameworkstate
+{
+using Entries = std::optional<std::vector<vendrasolith::StateEntry>>;
+
+/** Both refused, or the same elements with byte for byte the same texts, and names that
+    are the same characters. (The framework takes a tag name from its global string pool
+    when an equal one is there already, so its bytes depend on what the process did before;
+    an overlong encoding of a letter then reads as the letter.) */
+inline bool sameEntries (const Entries& a, const Entries& b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    if (! a)
+        return true;
+    if (a->size() != b->size())
+        return false;
+    for (size_t i = 0; i < a->size(); ++i)
+        if ((*a)[i].tagName != (*b)[i].tagName || (*a)[i].text.toStdString() != (*b)[i].text.toStdString())
+            return false;
+    return true;
+}
+
+inline std::string describe (const Entries& entries)
+{
+    if (! entries)
+        return "refused";
+    std::string text;
+    for (const auto& e : *entries)
+        text += "[" + e.tagName.toStdString() + "]=\"" + e.text.toStdString() + "\" ";
+    return text.empty() ? "no elements" : text;
+}
+
+inline Entries read (const void* data, int sizeInBytes)
+{
+    // Text that is not UTF-8 was refused before it reached the parser.
+    if (data != nullptr && sizeInBytes > 8)
+    {
+        const auto* bytes = static_cast<const char*> (data);
+        const int textBytes = juce::jmin (sizeInBytes - 8, (int) juce::ByteOrder::littleEndianInt (bytes + 4));
+        if (textBytes > 0 && ! juce::CharPointer_UTF8::isValidString (bytes + 8, textBytes))
+            return std::nullopt;
+    }
+
+    const auto xml = juce::AudioProcessor::getXmlFromBinary (data, sizeInBytes);
+    if (xml == nullptr)
+        return std::nullopt;
+
+    std::vector<vendrasolith::StateEntry> entries;
+    for (auto* child : xml->getChildIterator())
+        if (! child->isTextElement())
+            entries.push_back ({ child->getTagName(), child->getAllSubText() });
+    return entries;
+}
+
+/** The whole restore as it was, numbers read by the framework. */
+inline void restore (VantorAudioProcessor& p, const void* data, int sizeInBytes)
+{
+    const auto entries = read (data, sizeInBytes);
+    if (! entries)
+        return;
+
+    const auto narrow = [] (double v) { return v > 3.4028234663852886e38 ? INFINITY : v < -3.4028234663852886e38 ? -INFINITY : (float) v; };
+    const auto truncate = [&] (double v)
+    {
+        const float f = narrow (v);
+        return std::isnan (f) ? 0 : (int) juce::jlimit (-2147483520.0f, 2147483520.0f, f);
+    };
+
+    const char* keys[] = { "Angle", "Width", "Gain" };
+    for (const auto& entry : *entries)
+    {
+        const double number = entry.text.getDoubleValue();
+        for (int i = 0; i < 3; ++i)
+            if (entry.tagName.equalsIgnoreCase (keys[i]))
+                p.setParameter (i, narrow (number));
+
+        if (entry.tagName.equalsIgnoreCase ("idxInputConfig"))
+            p.requestInputConfiguration (truncate (number));
+        else if (entry.tagName.equalsIgnoreCase ("idxBassBoost"))
+            p.setBassBoostStep (truncate (number));
+        else if (entry.tagName.equalsIgnoreCase ("idxGUI"))
+            p.setGuiIndex (truncate (number));
+    }
+    p.setEditorRefreshPending (true);
+}
+} // namespace frameworkstate
