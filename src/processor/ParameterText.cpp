@@ -13,28 +13,75 @@ std::string formatParameterValue (float value)
     return std::string (text, result.ptr);
 }
 
+namespace
+{
+bool isCSpace (juce::juce_wchar c) noexcept { return c == ' ' || (c >= 9 && c <= 13); }
+
+/** Where the framework's reader looks for the exponent digits of the number at `p`, the
+    way it walks the text: sign, digits with one decimal point, 'e' or 'E', sign. */
+juce::CharPointer_UTF8 exponentDigits (juce::CharPointer_UTF8 p) noexcept
+{
+    if (*p == '-' || *p == '+')
+        ++p;
+
+    for (bool point = false;;)
+    {
+        if (p.isDigit())
+            ++p;
+        else if (! point && *p == '.')
+            ++p, point = true;
+        else
+            break;
+    }
+
+    if (*p != 'e' && *p != 'E')
+        return juce::CharPointer_UTF8 ("");
+    ++p;
+    if (*p == '-' || *p == '+')
+        ++p;
+    return p;
+}
+} // namespace
+
 double readDecimalNumber (const juce::String& text)
 {
+    // Read from a copy with zero bytes after the end: the framework's character stepping
+    // trusts each sequence to be complete and would step over the end of a cut one.
+    std::string bytes (text.toRawUTF8()); // every byte: getNumBytesAsUTF8 counts re-encoded characters
+    bytes.append (4, '\0');
+    const auto offsetOf = [&bytes] (juce::CharPointer_UTF8 p) { return (size_t) (p.getAddress() - bytes.data()); };
+    const auto at = [&bytes] (size_t offset) { return juce::CharPointer_UTF8 (bytes.data() + offset); };
+
     // The framework's reader, given only what the C locale counts as whitespace: left to
     // itself it skips whatever the process's locale calls a space.
-    auto start = text.getCharPointer();
-    while (*start == ' ' || (*start >= 9 && *start <= 13))
+    auto start = at (0);
+    while (isCSpace (*start))
         ++start;
     if (*start >= 0x80)
         return 0.0;
+    const auto startOffset = offsetOf (start);
 
     auto point = start;
     if (*point == '-' || *point == '+')
         ++point;
     while (point.isDigit())
         ++point;
+    if (*point == ',')
+        bytes.replace (offsetOf (point), (size_t) ((point + 1).getAddress() - point.getAddress()), ".");
 
-    if (*point != ',')
-        return juce::CharacterFunctions::readDoubleValue (start);
+    // The framework's reader overflows an int on an exponent of ten digits or more; any
+    // exponent that long means zero or infinity, and nine nines say the same.
+    auto digits = exponentDigits (at (startOffset));
+    while (*digits.getAddress() == '0')
+        ++digits;
+    auto end = digits;
+    while (end.isDigit())
+        ++end;
+    if (end.getAddress() - digits.getAddress() > 9)
+        bytes.replace (offsetOf (digits), (size_t) (end.getAddress() - digits.getAddress()), "999999999");
 
-    const auto withPoint = juce::String (start, point) + "." + juce::String (point + 1);
-    auto p = withPoint.getCharPointer();
-    return juce::CharacterFunctions::readDoubleValue (p);
+    auto number = at (startOffset);
+    return juce::CharacterFunctions::readDoubleValue (number);
 }
 
 float narrowToFloat (double value)

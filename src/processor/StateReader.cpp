@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unordered_map>
 
@@ -30,10 +31,11 @@ constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!"
 // or runs for minutes there; the block is refused instead.
 constexpr int maxEntityNesting = 16;
 constexpr int maxExpansionDepth = 32;
-constexpr int maxExpansionSteps = 4096;
+constexpr int maxExpansionSteps = 1024;
 constexpr int maxDeclarationLength = 1 << 16;
 constexpr int maxDeclarationTokens = 2048;
 constexpr size_t maxExpandedBytes = size_t { 1 } << 22;
+constexpr size_t maxTextCutWork = size_t { 1 } << 24; // odd text cut again at every level of deep nesting
 
 bool isSpace (juce_wchar c) noexcept { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -43,6 +45,20 @@ bool isNameChar (juce_wchar c) noexcept
         || c == '_' || c == '-' || c == ':' || c == '.';
 }
 
+/** Whether the text starts with the lower-case ASCII word, ignoring case as the C locale does. */
+bool startsWithWord (Text p, const char* word) noexcept
+{
+    for (; *word != 0; ++word)
+    {
+        auto c = p.getAndAdvance();
+        if (c >= 'A' && c <= 'Z')
+            c += 'a' - 'A';
+        if (c != (juce_wchar) *word)
+            return false;
+    }
+    return true;
+}
+
 Text endOfName (Text p) noexcept
 {
     while (isNameChar (*p))
@@ -50,9 +66,9 @@ Text endOfName (Text p) noexcept
     return p;
 }
 
-bool hasNonSpace (const juce::String& s) noexcept
+bool hasNonSpace (Text p) noexcept
 {
-    for (auto p = s.getCharPointer(); ! p.isEmpty(); ++p)
+    for (; ! p.isEmpty(); ++p)
         if (! isSpace (*p))
             return true;
     return false;
@@ -65,18 +81,34 @@ void appendCharacter (std::string& text, juce_wchar c)
     text.append (bytes, Text::getBytesRequiredFor (c));
 }
 
-/** A character's code points up to the first that decodes to zero: what the
-    framework's string comparison compares. */
-std::u32string comparisonKey (const juce::String& s)
+/** A string's code points up to the first that decodes to zero, or up to `maxChars`:
+    what the framework's string comparison compares. */
+void comparisonKey (Text p, size_t maxChars, std::u32string& key)
 {
-    std::u32string key;
-    for (auto p = s.getCharPointer();;)
+    key.clear();
+    for (size_t i = 0; i < maxChars; ++i)
     {
         const auto c = p.getAndAdvance();
         if (c == 0)
-            return key;
+            return;
         key += (char32_t) c;
     }
+}
+
+void appendBytes (std::string& bytes, const juce::String& s)
+{
+    bytes.append (s.toRawUTF8(), std::strlen (s.toRawUTF8()));
+}
+
+/** Whether the framework's String::substring (from) copies the rest of `s` safely: it sizes
+    the copy by re-encoding the characters but copies the bytes as they are, and so writes
+    past its buffer when the text is not plain UTF-8. */
+bool substringIsSafe (const juce::String& s, int from)
+{
+    auto t = s.getCharPointer();
+    for (int i = 0; i < from && ! t.isEmpty(); ++i)
+        ++t;
+    return Text::getBytesRequiredFor (t) == std::strlen (t.getAddress());
 }
 
 /** The next occurrence of a short ASCII needle, found as the framework's indexOf finds it
@@ -144,6 +176,123 @@ struct Searches
 {
     NeedleSearch commentEnd { "-->" }, instructionEnd { "?>" }, tagEnd { ">" }, semicolon { ";" };
     Walk walk;
+};
+
+/** Whether every sequence in the bytes is complete and as short as its character allows,
+    so that the framework's streams, which count a string's bytes by re-encoding its
+    characters, copy all of it. */
+bool isPlainUtf8 (const char* bytes, size_t size) noexcept
+{
+    for (size_t i = 0; i < size;)
+    {
+        const auto lead = (juce::uint8) bytes[i];
+        if (lead < 0x80)
+        {
+            if (lead == 0)
+                return false;
+            ++i;
+            continue;
+        }
+
+        const size_t length = lead >= 0xf8 ? 0 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 0;
+        if (length == 0 || i + length > size)
+            return false;
+
+        juce::uint32 value = lead & (0x7fu >> length);
+        for (size_t k = 1; k < length; ++k)
+        {
+            const auto next = (juce::uint8) bytes[i + k];
+            if ((next & 0xc0) != 0x80)
+                return false;
+            value = (value << 6) | (next & 0x3f);
+        }
+        if (value == 0 || Text::getBytesRequiredFor ((juce_wchar) value) != length)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+/** All the text inside an element directly under the root, put together as the
+    framework's getAllSubText puts it together: an element with one child has that child's
+    text; otherwise each child's text goes through a stream, which copies as many bytes as
+    re-encoding its characters takes. The two differ only for text that is not plain
+    UTF-8, so texts are cut only where that was seen. */
+class ElementText
+{
+public:
+    void beginTopElement()
+    {
+        text.clear();
+        open.clear();
+        open.push_back ({});
+    }
+
+    void beginChildElement()
+    {
+        addChild();
+        open.push_back ({});
+    }
+
+    void endElement()
+    {
+        const bool plain = ! open.back().holdsOddText;
+        open.pop_back();
+        if (! open.empty())
+            childEnded (plain);
+    }
+
+    void addTextNode (const char* bytes, size_t size)
+    {
+        addChild();
+        text.append (bytes, size);
+        childEnded (isPlainUtf8 (bytes, size));
+    }
+
+    const std::string& get() const noexcept { return text; }
+
+    /** Bytes examined to cut odd texts; only a hostile block makes this large. */
+    size_t work() const noexcept { return cutWork; }
+
+private:
+    struct OpenElement
+    {
+        int children = 0;
+        size_t lastChildStart = 0;
+        bool lastChildIsOdd = false, holdsOddText = false;
+    };
+
+    void addChild()
+    {
+        auto& parent = open.back();
+        if (++parent.children == 2)
+            cutLastChild (parent); // the first child's text now goes through a stream too
+        parent.lastChildStart = text.size();
+        parent.lastChildIsOdd = false;
+    }
+
+    void childEnded (bool plain)
+    {
+        auto& parent = open.back();
+        parent.lastChildIsOdd = ! plain;
+        parent.holdsOddText = parent.holdsOddText || ! plain;
+        if (parent.children >= 2)
+            cutLastChild (parent);
+    }
+
+    void cutLastChild (const OpenElement& parent)
+    {
+        if (! parent.lastChildIsOdd)
+            return;
+        const auto* start = text.data() + parent.lastChildStart;
+        cutWork += text.size() - parent.lastChildStart;
+        const auto streamed = Text::getBytesRequiredFor (Text (start));
+        text.resize (parent.lastChildStart + juce::jmin (streamed, text.size() - parent.lastChildStart));
+    }
+
+    std::string text;
+    std::vector<OpenElement> open;
+    size_t cutWork = 0;
 };
 
 class DocumentReader
@@ -334,28 +483,43 @@ private:
     }
 
     //==============================================================================
+    // An element's text is written in the order its nodes join their elements, which is
+    // the order in which all the text of an element reads, and text inside the root itself
+    // belongs to no setting.
+
     void beginElement (int depth, Text nameStart, Text nameEnd)
     {
         deepestNesting = juce::jmax (deepestNesting, depth);
         if (depth == 1)
         {
             currentTag = juce::String (nameStart, nameEnd);
-            currentText.clear();
+            elementText.beginTopElement();
+        }
+        else if (depth > 1)
+        {
+            elementText.beginChildElement();
         }
     }
 
     void endElement (int depth)
     {
+        if (depth < 1)
+            return;
+
+        elementText.endElement();
         if (depth == 1)
-            entries.push_back ({ currentTag, juce::String (Text (currentText.c_str()), Text (currentText.c_str() + currentText.size())) });
+        {
+            const auto& text = elementText.get();
+            entries.push_back ({ currentTag, juce::String (Text (text.c_str()), Text (text.c_str() + text.size())) });
+        }
+        if (elementText.work() > maxTextCutWork)
+            refuse();
     }
 
-    /** A text node joins the element at `depth`. Text is written in the order nodes join
-        their elements, which is the order in which all the text of an element reads. */
     void appendText (int depth, const char* bytes, size_t size)
     {
         if (depth >= 1)
-            currentText.append (bytes, size);
+            elementText.addTextNode (bytes, size);
     }
 
     /** Reads an element's tag and attributes. Returns false where there is none; for an
@@ -447,8 +611,8 @@ private:
 
             if (c == '&')
             {
-                juce::String ignored;
-                readEntity (ignored);
+                entityBytes.clear();
+                readEntity (entityBytes); // an attribute's value is of no use
                 if (refused)
                     return;
                 continue;
@@ -612,20 +776,23 @@ private:
 
             if (c == '&')
             {
-                juce::String entity;
-                readEntity (entity);
+                entityBytes.clear();
+                readEntity (entityBytes);
                 if (refused)
                     return;
 
-                if (entity.startsWithChar ('<') && entity[1] != 0)
+                const Text entityText (entityBytes.c_str());
+                if (*entityText == '<' && entityText[1] != 0)
                 {
                     // The entity's text is read as elements of this one.
-                    pushEntity (frame.depth, std::move (entity));
+                    pushEntity (frame.depth);
                     return;
                 }
 
-                textRun().append (entity.toRawUTF8(), entity.getNumBytesAsUTF8());
-                frame.textCounts = frame.textCounts || hasNonSpace (entity);
+                // Through the framework's stream, as the text of the run was.
+                const auto streamed = Text::getBytesRequiredFor (entityText);
+                textRun().append (entityBytes, 0, juce::jmin (streamed, entityBytes.size()));
+                frame.textCounts = frame.textCounts || hasNonSpace (entityText);
                 continue;
             }
 
@@ -663,7 +830,7 @@ private:
     /** The text of the run being read. Runs nest only through entities, one per entity. */
     std::string& textRun() { return textRuns[(size_t) entityContexts.size()]; }
 
-    void pushEntity (int depth, juce::String entity)
+    void pushEntity (int depth)
     {
         if (entityContexts.size() >= (size_t) maxEntityNesting)
             return refuse();
@@ -672,7 +839,7 @@ private:
         frame.readsEntity = true;
         frame.depth = depth;
         frames.push_back (frame);
-        entityContexts.push_back ({ std::move (entity), input, outOfData, searches });
+        entityContexts.push_back ({ juce::String (Text (entityBytes.c_str()), Text (entityBytes.c_str() + entityBytes.size())), input, outOfData, searches });
 
         input = entityContexts.back().entity.getCharPointer();
         outOfData = false;
@@ -694,31 +861,32 @@ private:
     }
 
     //==============================================================================
-    void readEntity (juce::String& result)
+    /** Reads an entity reference into `result` as the framework reads it into a string. */
+    void readEntity (std::string& result)
     {
         ++input; // the '&'
 
-        if (input.compareIgnoreCaseUpTo (juce::CharPointer_ASCII ("amp;"), 4) == 0)
+        if (startsWithWord (input, "amp;"))
         {
             input += 4;
             result += '&';
         }
-        else if (input.compareIgnoreCaseUpTo (juce::CharPointer_ASCII ("quot;"), 5) == 0)
+        else if (startsWithWord (input, "quot;"))
         {
             input += 5;
             result += '"';
         }
-        else if (input.compareIgnoreCaseUpTo (juce::CharPointer_ASCII ("apos;"), 5) == 0)
+        else if (startsWithWord (input, "apos;"))
         {
             input += 5;
             result += '\'';
         }
-        else if (input.compareIgnoreCaseUpTo (juce::CharPointer_ASCII ("lt;"), 3) == 0)
+        else if (startsWithWord (input, "lt;"))
         {
             input += 3;
             result += '<';
         }
-        else if (input.compareIgnoreCaseUpTo (juce::CharPointer_ASCII ("gt;"), 3) == 0)
+        else if (startsWithWord (input, "gt;"))
         {
             input += 3;
             result += '>';
@@ -738,7 +906,7 @@ private:
 
                 input = *semicolon;
                 ++input;
-                result += expandExternalEntity (juce::String (nameStart, nameLength));
+                appendNamedEntity (nameStart, nameLength, result);
             }
             else
             {
@@ -748,7 +916,7 @@ private:
         }
     }
 
-    void readCharacterReference (juce::String& result)
+    void readCharacterReference (std::string& result)
     {
         juce::int64 charCode = 0;
         ++input; // the '#'
@@ -807,7 +975,9 @@ private:
             return;
         }
 
-        result << (juce_wchar) charCode;
+        // As a string takes a character: none for zero.
+        if ((juce_wchar) charCode != 0)
+            appendCharacter (result, (juce_wchar) charCode);
     }
 
     //==============================================================================
@@ -825,6 +995,12 @@ private:
 
         if (entity[0] == '#')
         {
+            if (! substringIsSafe (entity, 1))
+            {
+                refuse();
+                return {};
+            }
+
             const auto char1 = entity[1];
             if (char1 == 'x' || char1 == 'X')
                 return juce::String::charToString (static_cast<juce_wchar> (entity.substring (2).getHexValue32()));
@@ -838,22 +1014,51 @@ private:
         return expandExternalEntity (entity);
     }
 
+    /** A reference by name in the text: an entity declared in the document type, or else
+        the name itself (the framework's answer for an unknown entity). */
+    void appendNamedEntity (Text name, size_t nameLength, std::string& result)
+    {
+        if (const auto* expansion = declaredExpansion (name, nameLength))
+            return appendBytes (result, *expansion);
+        if (refused)
+            return;
+
+        // The name as a string holds it, re-encoded up to anything that decodes to zero.
+        setLastError (true);
+        for (size_t i = 0; i < nameLength; ++i)
+        {
+            const auto c = name.getAndAdvance();
+            if (c == 0)
+                break;
+            appendCharacter (result, c);
+        }
+    }
+
     juce::String expandExternalEntity (const juce::String& entity)
+    {
+        if (const auto* expansion = declaredExpansion (entity.getCharPointer(), std::numeric_limits<size_t>::max()))
+            return *expansion;
+        if (refused)
+            return {};
+        setLastError (true);
+        return entity;
+    }
+
+    /** The expansion of a declared entity, or nullptr for one not declared. */
+    const juce::String* declaredExpansion (Text name, size_t nameLength)
     {
         if (needToLoadDeclaration)
         {
             needToLoadDeclaration = false;
             loadDeclaration();
         }
-        if (refused)
-            return {};
+        if (refused || declaredEntities.empty())
+            return nullptr;
 
-        const auto declared = declaredEntities.find (comparisonKey (entity));
+        comparisonKey (name, nameLength, key);
+        const auto declared = declaredEntities.find (key);
         if (declared == declaredEntities.end())
-        {
-            setLastError (true);
-            return entity;
-        }
+            return nullptr;
 
         const int index = declared->second;
         auto expansion = expansions.find (index);
@@ -862,7 +1067,7 @@ private:
             if (++expansionDepth > maxExpansionDepth)
             {
                 refuse();
-                return {};
+                return nullptr;
             }
             const auto errorsBefore = errorCount;
             Expansion computed;
@@ -871,7 +1076,7 @@ private:
                 computed.lastErrorCarriesOn = lastErrorCarriesOn;
             --expansionDepth;
             if (refused)
-                return {};
+                return nullptr;
             expansion = expansions.emplace (index, std::move (computed)).first;
         }
         else if (expansion->second.lastErrorCarriesOn.has_value())
@@ -879,13 +1084,13 @@ private:
             setLastError (*expansion->second.lastErrorCarriesOn);
         }
 
-        expandedBytes += expansion->second.text.getNumBytesAsUTF8();
+        expandedBytes += std::strlen (expansion->second.text.toRawUTF8());
         if (expandedBytes > maxExpandedBytes)
         {
             refuse();
-            return {};
+            return nullptr;
         }
-        return expansion->second.text;
+        return &expansion->second.text;
     }
 
     juce::String expandDeclared (int i)
@@ -909,8 +1114,11 @@ private:
             }
 
             const auto resolved = expandEntity (ent.substring (i + 1, semiColon));
-            if (refused)
+            if (refused || ! substringIsSafe (ent, semiColon + 1))
+            {
+                refuse();
                 return {};
+            }
             ent = ent.substring (0, ampersand) + resolved + ent.substring (semiColon + 1);
             ampersand = ent.indexOfChar (semiColon + 1, '&');
         }
@@ -963,7 +1171,10 @@ private:
 
         for (int i = 0; i < tokens.size(); ++i)
             if (tokens[i - 1].equalsIgnoreCase ("<!entity"))
-                declaredEntities.emplace (comparisonKey (tokens[i]), i); // the first declaration counts
+            {
+                comparisonKey (tokens[i].getCharPointer(), std::numeric_limits<size_t>::max(), key);
+                declaredEntities.emplace (key, i); // the first declaration counts
+            }
     }
 
     juce::String parameterEntity (const juce::String& entity) const
@@ -1001,12 +1212,14 @@ private:
     std::array<std::string, maxEntityNesting + 1> textRuns;
     std::vector<StateEntry> entries;
     juce::String currentTag;
-    std::string currentText;
+    ElementText elementText;
 
     juce::String declarationText;
     bool needToLoadDeclaration = true;
     juce::StringArray tokens;
     std::unordered_map<std::u32string, int> declaredEntities;
+    std::u32string key;
+    std::string entityBytes; // the entity being read
     std::unordered_map<int, Expansion> expansions;
 };
 } // namespace

@@ -21,9 +21,11 @@ struct StateReading
     std::optional<std::vector<StateEntry>> entries;
 
     /** Set when the block holds something the framework's XML parser never comes back
-        from (a processing instruction before text loops it for ever; runaway entity
-        declarations; a read past the end of the text). The instruction is skipped; any
-        of the others refuses the block. */
+        from or does not survive: a processing instruction before text loops it for ever;
+        entity declarations that refer to each other without end, expand to megabytes or
+        hold text that is not plain UTF-8 (its strings write past their buffers there); a
+        character reference that reads past the end of the text. The instruction is
+        skipped; any of the others refuses the block. */
     bool safeguardTaken = false;
 
     /** How deeply elements were nested, the root being 0. */

@@ -66,6 +66,39 @@ inline Entries read (const void* data, int sizeInBytes)
     return entries;
 }
 
+/** The framework's getDoubleValue, read from a copy with zero bytes after the end: on a
+    text that ends in a cut sequence the framework steps past the end of its string. */
+inline double frameworkNumber (const juce::String& text)
+{
+    std::string bytes (text.toRawUTF8()); // every byte: getNumBytesAsUTF8 counts re-encoded characters
+    bytes.append (4, '\0');
+    juce::CharPointer_UTF8 start (bytes.data());
+    return juce::CharacterFunctions::readDoubleValue (start);
+}
+
+/** Whether the text holds an exponent of ten digits or more, on which the framework's
+    number reading overflows an int: there is nothing defined to compare with. */
+inline bool hasOverlongExponent (const juce::String& text)
+{
+    const std::string bytes (text.toRawUTF8());
+    for (size_t i = 0; i < bytes.size(); ++i)
+    {
+        if (bytes[i] != 'e' && bytes[i] != 'E')
+            continue;
+        size_t j = i + 1;
+        if (j < bytes.size() && (bytes[j] == '-' || bytes[j] == '+'))
+            ++j;
+        while (j < bytes.size() && bytes[j] == '0')
+            ++j;
+        size_t digits = 0;
+        while (j + digits < bytes.size() && bytes[j + digits] >= '0' && bytes[j + digits] <= '9')
+            ++digits;
+        if (digits > 9)
+            return true;
+    }
+    return false;
+}
+
 /** The whole restore as it was, numbers read by the framework. */
 inline void restore (VantorAudioProcessor& p, const void* data, int sizeInBytes)
 {
@@ -83,7 +116,7 @@ inline void restore (VantorAudioProcessor& p, const void* data, int sizeInBytes)
     const char* keys[] = { "Angle", "Width", "Gain" };
     for (const auto& entry : *entries)
     {
-        const double number = entry.text.getDoubleValue();
+        const double number = frameworkNumber (entry.text);
         for (int i = 0; i < 3; ++i)
             if (entry.tagName.equalsIgnoreCase (keys[i]))
                 p.setParameter (i, narrow (number));

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <thread>
@@ -239,6 +240,14 @@ std::vector<NamedBlock> handWrittenBlocks()
         { "overlong_zero_ends_the_text", "<Root><Gain>0.5</Gain><Width>0.2\xc0\x80</Width></Root>" },
         { "zero_byte_ends_the_text", std::string ("<Root><Gain>0.5</Gain>\0<Width>0.2</Width></Root>", 49) },
         { "byte_order_mark", "\xef\xbb\xbf<Root><Gain>0.5</Gain></Root>" },
+        // The framework's streams copy as many bytes of a text as re-encoding its characters
+        // takes, which cuts text that is not plain UTF-8 wherever an element has other than one child.
+        { "odd_utf8_in_cdata", "<Root><Gain><![CDATA[1\xc0\xae" "5]]><b/></Gain><Width><![CDATA[\xc0\xb1" "2]]>3</Width>"
+                               "<Angle><![CDATA[0\xe0\x80\xae" "5]]></Angle><X><a><![CDATA[\xc0\xb1]]>x</a>y<![CDATA[\xc1\x81]]></X></Root>" },
+        { "odd_utf8_cut_inside_a_sequence", "<Root><Gain><![CDATA[  \xf0\x80\xa0\x80]]><b/></Gain><Width><![CDATA[1\xf0\x80\xae\x80]]><b/></Width>"
+                                            "<Angle><![CDATA[1\xf0\x80\xae\x80]]><![CDATA[5]]></Angle></Root>" },
+        { "character_references_beyond_unicode", "<Root><Gain>1&#x7fffffff;5</Gain><Width>&#4294967296;0.5</Width><Angle>0&#x3fffff;.5<b/></Angle>"
+                                                 "<X>&#99999999999;<b/>z&#xfffffff;</X><Y><a>&#x200000;</a><a>&#x7fffffff;</a></Y></Root>" },
     };
 
     std::vector<NamedBlock> blocks;
@@ -276,11 +285,13 @@ std::vector<NamedBlock> handWrittenBlocks()
     return blocks;
 }
 
-bool holdsComma (const frameworkstate::Entries& entries)
+/** Commas now count as decimal points, and on exponents of ten digits the framework's
+    reading was undefined. */
+bool readsNumbersDifferently (const frameworkstate::Entries& entries)
 {
     if (entries)
         for (const auto& e : *entries)
-            if (e.text.containsChar (','))
+            if (e.text.containsChar (',') || frameworkstate::hasOverlongExponent (e.text))
                 return true;
     return false;
 }
@@ -320,8 +331,8 @@ TEST (StateReader, RestoresEveryBlockAsTheOldRestoreDid)
     for (const auto& [name, block] : blocks)
     {
         const auto reading = vendrasolith::readStateBlock (block.data(), (int) block.size());
-        if (reading.safeguardTaken || holdsComma (reading.entries))
-            continue; // never read before; and commas now count as decimal points
+        if (reading.safeguardTaken || readsNumbersDifferently (reading.entries))
+            continue; // blocks never read before, and numbers read otherwise on purpose
 
         auto before = startingProcessor();
         auto after = startingProcessor();
@@ -434,10 +445,11 @@ TEST (StateNumbers, ReadAsTheFrameworkReadThem)
                             "nan", "NaN", "-nan", "nanx", "inf", "-Inf", "infinity", "in", "1e400", "-1e400", "1e-400",
                             "3.4028235e38", "3.5e38", "123456789012345678901234567890", "0.00000000000000000000000000000000000000000000141",
                             "9007199254740993", "0.1000000000000000055511151231257827", "1.5e-05",
-                            "\xc2\xa0" "5", "\xe3\x80\x80" "5", "\xef\xbc\x95", "\xc0\xb1", "0\xc0\xae" "5" };
+                            "0e400", "1e000000000000000000005", "1e999999999", "1e-999999999",
+                            "\xc2\xa0" "5", "\xe3\x80\x80" "5", "\xef\xbc\x95", "\xc0\xb1", "0\xc0\xae" "5", "1\xc0\xae" "5e1" };
     for (const auto* text : texts)
     {
-        const auto s = juce::String (juce::CharPointer_UTF8 (text));
+        const auto s = juce::String (juce::CharPointer_UTF8 (text), juce::CharPointer_UTF8 (text + std::strlen (text))); // the bytes as they are
         EXPECT_TRUE (sameNumber (vendrasolith::readDecimalNumber (s), s.getDoubleValue())) << '"' << text << '"';
     }
 }
@@ -448,6 +460,18 @@ TEST (StateNumbers, ACommaIsTheDecimalPointWhereAPointCouldStand)
         { "0,25", 0.25 }, { "-0,5", -0.5 }, { "+0,5", 0.5 }, { " 0,9", 0.9 }, { "1,5e-05", 1.5e-05 }, { ",5", 0.5 },
         { "2,9", 2.9 }, { "1,", 1.0 }, { "0,25,7", 0.25 }, { "1.5,3", 1.5 }, { "1,5.3", 1.5 }, { ",", 0.0 }, { "a,5", 0.0 },
         { "1e5,5", 1e5 }, { "0,123457", 0.123457 },
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ (vendrasolith::readDecimalNumber (text), expected) << '"' << text << '"';
+}
+
+TEST (StateNumbers, ExponentsTooLongForTheFrameworkSaturate)
+{
+    // The framework's reader overflows an int on these (undefined behaviour).
+    const auto inf = std::numeric_limits<double>::infinity();
+    const std::pair<const char*, double> cases[] = {
+        { "1e9999999999", inf }, { "-1e9999999999", -inf }, { "1e-99999999999", 0.0 }, { "1e+4294967297", inf },
+        { "2.5e00000000000000000001", 25.0 }, { "0,5e12345678901", inf },
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ (vendrasolith::readDecimalNumber (text), expected) << '"' << text << '"';
