@@ -41,6 +41,14 @@ juce::CharPointer_UTF8 exponentDigits (juce::CharPointer_UTF8 p) noexcept
         ++p;
     return p;
 }
+bool hasMantissaDigit (juce::CharPointer_UTF8 p) noexcept
+{
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (! p.isDigit() && *p == '.')
+        ++p;
+    return p.isDigit();
+}
 } // namespace
 
 double readDecimalNumber (const juce::String& text)
@@ -81,7 +89,13 @@ double readDecimalNumber (const juce::String& text)
         bytes.replace (offsetOf (digits), (size_t) (end.getAddress() - digits.getAddress()), "999999999");
 
     auto number = at (startOffset);
-    return juce::CharacterFunctions::readDoubleValue (number);
+    const double value = juce::CharacterFunctions::readDoubleValue (number);
+
+    // The framework reads "-0" as +0, so the state of a parameter at -0 would not restore
+    // to itself: a negative number that reads as zero keeps its sign.
+    if (value == 0.0 && *at (startOffset) == '-' && hasMantissaDigit (at (startOffset)))
+        return -0.0;
+    return value;
 }
 
 float narrowToFloat (double value)

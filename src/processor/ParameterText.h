@@ -16,7 +16,8 @@ std::string formatParameterValue (float value);
     whitespace, sign, digits, decimal point, exponent, "nan" or "inf"; 0 when there is no
     number. Read the same in every locale. A ',' counts as the decimal point where a '.'
     could stand, because states saved under a comma-decimal locale hold "0,25"; a state
-    holds one number per element, so the comma can never be a list separator there. */
+    holds one number per element, so the comma can never be a list separator there.
+    "-0" reads as -0, so that every value formatParameterValue writes reads back. */
 double readDecimalNumber (const juce::String& text);
 
 /** Narrows to float; magnitudes beyond float's range become infinities. */

@@ -1,11 +1,13 @@
 // Restores have always read the saved document with the framework's XML parser, and
 // hosts hand back whatever a project holds, so this reader keeps that parser's rules to
 // the letter: which blocks are refused, how text, entities, comments, CDATA, stray
-// markup and errors after which it carries on are treated. What it does not keep is the
-// parser's way of getting there: the parser recurses once per nesting level, searches
-// the rest of the text again for each '&' or closing tag of a damaged document, and
-// loops for ever on a processing instruction followed by text. Here the nesting is an
-// explicit stack, searches remember where they ended, and that instruction is skipped.
+// markup and errors after which it carries on are treated, and how the text of nested
+// elements is put together. What it does not keep is the parser's way of getting there:
+// the parser recurses once per nesting level, searches the rest of the text again for
+// each '&' or closing tag of a damaged document, and loops for ever on a processing
+// instruction followed by text. Here the nesting is an explicit stack, searches remember
+// where they ended, and that instruction is skipped. Where the framework would overflow
+// a buffer or read past the text, the block is refused.
 //
 // Characters are classified as the C locale classifies them, so a restore reads the
 // same in every host whatever locale it has set.

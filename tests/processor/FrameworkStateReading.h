@@ -4,6 +4,7 @@
 // framework's XML parser, and the framework's number reading. Kept for tests only, as the
 // reference the reader is compared with. That parser never returns from some blocks, so
 // give it only blocks that readStateBlock read without taking a safeguard.
+#include "ParameterText.h"
 #include "StateReader.h"
 #include "VantorAudioProcessor.h"
 
@@ -97,6 +98,16 @@ inline bool hasOverlongExponent (const juce::String& text)
             return true;
     }
     return false;
+}
+
+/** Numbers the plug-in now reads otherwise on purpose: commas as decimal points, "-0" as
+    -0, and exponents on which the framework's reading was undefined. */
+inline bool readsOtherwiseOnPurpose (const juce::String& text)
+{
+    if (text.containsChar (',') || hasOverlongExponent (text))
+        return true;
+    const double before = frameworkNumber (text), now = vendrasolith::readDecimalNumber (text);
+    return before == 0.0 && now == 0.0 && std::signbit (before) != std::signbit (now);
 }
 
 /** The whole restore as it was, numbers read by the framework. */

@@ -285,13 +285,11 @@ std::vector<NamedBlock> handWrittenBlocks()
     return blocks;
 }
 
-/** Commas now count as decimal points, and on exponents of ten digits the framework's
-    reading was undefined. */
 bool readsNumbersDifferently (const frameworkstate::Entries& entries)
 {
     if (entries)
         for (const auto& e : *entries)
-            if (e.text.containsChar (',') || frameworkstate::hasOverlongExponent (e.text))
+            if (frameworkstate::readsOtherwiseOnPurpose (e.text))
                 return true;
     return false;
 }
@@ -440,7 +438,7 @@ bool sameNumber (double a, double b)
 
 TEST (StateNumbers, ReadAsTheFrameworkReadThem)
 {
-    const char* texts[] = { "0", "1", "0.9", "0.123457", "2.9", "-1", "-0", "1e3", "1E+3", "1e-05", " 0.5", "\t\r\n 0.5", "+5",
+    const char* texts[] = { "0", "1", "0.9", "0.123457", "2.9", "-1", "1e3", "1E+3", "1e-05", " 0.5", "\t\r\n 0.5", "+5",
                             ".5", "5.", "-.5", "1e", "1e+", "1e-", "--1", "+-1", "1.5.5", "0x10", "1 2", "12abc", "abc", "", " ",
                             "nan", "NaN", "-nan", "nanx", "inf", "-Inf", "infinity", "in", "1e400", "-1e400", "1e-400",
                             "3.4028235e38", "3.5e38", "123456789012345678901234567890", "0.00000000000000000000000000000000000000000000141",
@@ -463,6 +461,29 @@ TEST (StateNumbers, ACommaIsTheDecimalPointWhereAPointCouldStand)
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ (vendrasolith::readDecimalNumber (text), expected) << '"' << text << '"';
+}
+
+TEST (StateNumbers, NegativeZeroKeepsItsSign)
+{
+    // The framework reads "-0" as +0, so a parameter at -0 did not restore to its own state.
+    for (const auto* text : { "-0", "-0.0", "-.0", "-0e5", " -000", "-1e-400" })
+    {
+        const double value = vendrasolith::readDecimalNumber (text);
+        EXPECT_TRUE (value == 0.0 && std::signbit (value)) << '"' << text << '"';
+    }
+    for (const auto* text : { "-", "-.", "-abc", "0", "+0", "-e5" })
+    {
+        const double value = vendrasolith::readDecimalNumber (text);
+        EXPECT_TRUE (value == 0.0 && ! std::signbit (value)) << '"' << text << '"';
+    }
+
+    HostedProcessor source;
+    source.processor->setParameter (0, -0.0f);
+    juce::MemoryBlock block;
+    source.processor->getStateInformation (block);
+    HostedProcessor target;
+    target.processor->setStateInformation (block.getData(), (int) block.getSize());
+    EXPECT_TRUE (std::signbit (target.processor->getParameterValue (0)));
 }
 
 TEST (StateNumbers, ExponentsTooLongForTheFrameworkSaturate)
