@@ -37,6 +37,7 @@ constexpr int maxExpansionSteps = 1024;
 constexpr int maxDeclarationLength = 1 << 16;
 constexpr int maxDeclarationTokens = 2048;
 constexpr size_t maxExpandedBytes = size_t { 1 } << 22;
+constexpr size_t maxExpansionWork = size_t { 1 } << 23; // bytes copied while expanding, all entities together
 constexpr size_t maxTextCutWork = size_t { 1 } << 24; // odd text cut again at every level of deep nesting
 
 bool isSpace (juce_wchar c) noexcept { return c == ' ' || (c >= 9 && c <= 13); }
@@ -1102,7 +1103,8 @@ private:
 
         for (int steps = 0; ampersand >= 0; ++steps)
         {
-            if (steps > maxExpansionSteps || (size_t) ent.getNumBytesAsUTF8() > maxExpandedBytes)
+            expansionWork += std::strlen (ent.toRawUTF8());
+            if (steps > maxExpansionSteps || expansionWork > maxExpansionWork)
             {
                 refuse();
                 return {};
@@ -1207,7 +1209,7 @@ private:
     juce::uint64 errorCount = 0;
     bool refused = false, safeguardTaken = false;
     int deepestNesting = 0, expansionDepth = 0;
-    size_t expandedBytes = 0;
+    size_t expandedBytes = 0, expansionWork = 0;
 
     std::vector<Frame> frames;
     std::vector<EntityContext> entityContexts;
