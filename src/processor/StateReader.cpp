@@ -37,7 +37,7 @@ constexpr int maxExpansionSteps = 1024;
 constexpr int maxDeclarationLength = 1 << 16;
 constexpr int maxDeclarationTokens = 2048;
 constexpr size_t maxExpandedBytes = size_t { 1 } << 22;
-constexpr size_t maxExpansionWork = size_t { 1 } << 23; // bytes copied while expanding, all entities together
+constexpr size_t maxExpansionWork = size_t { 1 } << 20; // bytes copied while expanding, all entities together
 constexpr size_t maxTextCutWork = size_t { 1 } << 24; // odd text cut again at every level of deep nesting
 
 bool isSpace (juce_wchar c) noexcept { return c == ' ' || (c >= 9 && c <= 13); }
