@@ -15,3 +15,8 @@ juce::String VantorParameter::getText (float value, int maximumStringLength) con
 {
     return juce::String (vendrasolith::formatParameterValue (value)).substring (0, juce::jmax (0, maximumStringLength));
 }
+
+float VantorParameter::getValueForText (const juce::String& text) const
+{
+    return vendrasolith::narrowToFloat (vendrasolith::readDecimalNumber (text));
+}

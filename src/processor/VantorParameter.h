@@ -17,7 +17,7 @@ public:
     float getDefaultValue() const override { return defaultValue; }
     juce::String getLabel() const override { return {}; }
     juce::String getText (float value, int maximumStringLength) const override;
-    float getValueForText (const juce::String& text) const override { return text.getFloatValue(); }
+    float getValueForText (const juce::String& text) const override;
 
 private:
     VantorAudioProcessor& owner;
