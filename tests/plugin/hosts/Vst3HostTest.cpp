@@ -514,6 +514,28 @@ TEST_F (Vst3Bundle, EveryDeclaredChannelIsHeardFromItsLoudspeaker)
     EXPECT_GT (largestDifference (side.getReadPointer (0), rear.getReadPointer (0), 0, side.getNumSamples()), 0.05f * side.getMagnitude (0, side.getNumSamples()));
 }
 
+TEST_F (Vst3Bundle, SevenOneArrivingSidesFirstSoundsAsTheConfigurationOfItsLoudspeakers)
+{
+    // The framework hands 7.1 over as L R C LFE Lss Rss Lrs Rrs; configuration 5 reads
+    // L R C LFE Lsr Rsr Lss Rss by position. Each declared channel must sound exactly as the
+    // configuration's channel of the same loudspeaker.
+    const int positionInConfiguration[] = { 0, 1, 2, 3, 6, 7, 4, 5 };
+    auto declared = host().createInstance (Set::create7point1(), Set::stereo());
+    auto positional = host().createInstance (Set::create7point1(), Set::stereo());
+    ASSERT_TRUE (declared != nullptr && positional != nullptr);
+    restoreProcessorBlock (*positional, vst2test::stateBlock ("<Root><idxInputConfig>5</idxInputConfig></Root>"));
+
+    const auto input = noise (8, 16 * kBlockSize, 11);
+    juce::AudioBuffer<float> reordered (8, input.getNumSamples());
+    for (int c = 0; c < 8; ++c)
+        reordered.copyFrom (positionInConfiguration[c], 0, input, c, 0, input.getNumSamples());
+
+    const auto heard = render (*declared, input), expected = render (*positional, reordered);
+    for (int c = 0; c < 2; ++c)
+        EXPECT_LE (largestDifference (heard.getReadPointer (c), expected.getReadPointer (c), 0, input.getNumSamples()),
+                   1.0e-6f * expected.getMagnitude (c, 0, input.getNumSamples())) << "ear " << c;
+}
+
 TEST_F (Vst3Bundle, AnyBlockSizeGivesTheSameOutput)
 {
     // Every gain glides in from silence and settles within a block's start, so the glides
