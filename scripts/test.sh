@@ -29,8 +29,9 @@ if [ "${VENDRASOLITH_QUICK:-0}" = 1 ]; then
   exit 0
 fi
 
-# The sanitizer builds leave out what adds build time but no coverage (artwork tool, LV2
-# and Standalone formats, benchmarks) and compile at -O1 (see cmake/Sanitizers.cmake).
+# The sanitizer builds leave out what adds build time but no coverage (artwork tool, VST3,
+# LV2 and Standalone formats with their host test, benchmarks) and compile at -O1 (see
+# cmake/Sanitizers.cmake).
 sanitized_build() {
   local dir="$1" sanitizers="$2"
   shift 2
