@@ -173,8 +173,9 @@ void OptionGUI::updateInputConfigChoices()
 
     // No announcement: it would arrive later and hand back a value the host may have replaced
     // meanwhile. While the processor has not chosen, nothing is shown, so every item, Mono
-    // included, is still a choice the user can make.
-    const int configuration = processor->getInputConfiguration();
+    // included, is still a choice the user can make; a layout the host declared shows the
+    // configuration that reads it in its order, if one does.
+    const int configuration = processor->getConfigurationInUse();
     const int shownId = configuration == VantorAudioProcessor::kNotChosen
                           ? 0
                           : combo_InputConfig->getItemId (listIndexForConfiguration (configuration));

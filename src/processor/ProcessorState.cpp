@@ -1,30 +1,20 @@
 // Saving and restoring the processor's settings as the host's opaque state block.
 #include "ParameterText.h"
+#include "StateReader.h"
 #include "VantorAudioProcessor.h"
 #include "VantorParameter.h"
 
 #include <cmath>
-#include <limits>
 
 namespace
 {
 constexpr const char* parameterKeys[] = { "Angle", "Width", "Gain" };
 constexpr juce::uint32 stateMagic = 0x21324356; // "VC2!"
 
-/** Narrows a stored number to float; magnitudes beyond float's range become infinities. */
-float narrowToFloat (double value)
-{
-    if (value > (double) std::numeric_limits<float>::max())
-        return std::numeric_limits<float>::infinity();
-    if (value < -(double) std::numeric_limits<float>::max())
-        return -std::numeric_limits<float>::infinity();
-    return (float) value;
-}
-
 /** Truncates a stored number towards zero; values no integer can hold saturate, and a NaN gives 0. */
 int truncateToInt (double text)
 {
-    const float value = narrowToFloat (text);
+    const float value = vendrasolith::narrowToFloat (text);
     if (std::isnan (value))
         return 0;
     constexpr float limit = 2147483520.0f; // the largest float below 2^31
@@ -44,19 +34,6 @@ void writeStateBlock (const juce::XmlElement& xml, juce::MemoryBlock& destData)
     out.writeInt ((int) utf8Length);
     out.write (text.toRawUTF8(), utf8Length);
     out.writeByte (0);
-}
-
-/** The framework's XML parser trusts its text to be valid UTF-8 and walks past the end of
-    a string that is not, so a corrupted block is checked before it gets there. */
-bool holdsValidText (const void* data, int sizeInBytes)
-{
-    if (data == nullptr || sizeInBytes <= 8)
-        return true; // too short to be parsed at all
-
-    const auto* bytes = static_cast<const char*> (data);
-    const auto declaredLength = (int) juce::ByteOrder::littleEndianInt (bytes + 4);
-    const int textBytes = juce::jmin (sizeInBytes - 8, declaredLength);
-    return textBytes <= 0 || juce::CharPointer_UTF8::isValidString (bytes + 8, textBytes);
 }
 } // namespace
 
@@ -79,24 +56,21 @@ void VantorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void VantorAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (! holdsValidText (data, sizeInBytes))
-        return;
-
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
-    if (xml == nullptr)
+    const auto reading = vendrasolith::readStateBlock (data, sizeInBytes);
+    if (! reading.entries)
         return;
 
     // The option is written only while on, so a state without it was saved with it off.
     bool restoredTrueRate = false;
 
-    for (auto* child : xml->getChildIterator())
+    for (const auto& entry : *reading.entries)
     {
-        const auto& tag = child->getTagName();
-        const double number = child->getAllSubText().getDoubleValue();
+        const auto& tag = entry.tagName;
+        const double number = vendrasolith::readDecimalNumber (entry.text);
 
         for (int i = 0; i < numParameters; ++i)
             if (tag.equalsIgnoreCase (parameterKeys[i]))
-                setParameter (i, narrowToFloat (number));
+                setParameter (i, vendrasolith::narrowToFloat (number));
 
         if (tag.equalsIgnoreCase ("idxInputConfig"))
             requestInputConfiguration (truncateToInt (number));

@@ -1,4 +1,6 @@
 #include "VantorAudioProcessor.h"
+#include "DeclaredLayout.h"
+#include "HostFormat.h"
 #include "VantorAudioProcessorEditor.h"
 #include "VantorParameter.h"
 
@@ -49,7 +51,8 @@ VantorAudioProcessor::VantorAudioProcessor() : VantorAudioProcessor (juce::Plugi
 VantorAudioProcessor::VantorAudioProcessor (juce::PluginHostType::HostType detectedHost)
     : AudioProcessor (BusesProperties().withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                        .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      hostType (detectedHost)
+      hostType (detectedHost),
+      hostDeclaresChannelTypes (vendrasolith::HostFormat::declaresChannelTypes (wrapperType))
 {
     setLatencySamples (kLatencySamples);
 
@@ -103,15 +106,31 @@ int VantorAudioProcessor::automaticConfiguration (juce::PluginHostType::HostType
 bool VantorAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {
     const int ins = layouts.getMainInputChannels(), outs = layouts.getMainOutputChannels();
-    return std::any_of (channelPairs.begin(), channelPairs.end(),
-                        [=] (const auto& pair) { return pair[0] == ins && pair[1] == outs; });
+    const bool offered = std::any_of (channelPairs.begin(), channelPairs.end(),
+                                      [=] (const auto& pair) { return pair[0] == ins && pair[1] == outs; });
+    return offered && (! hostDeclaresChannelTypes || isSupportedDeclaredLayout (layouts));
+}
+
+bool VantorAudioProcessor::isSupportedDeclaredLayout (const BusesLayout& layouts) const
+{
+    // Outputs past the binaural pair are silent, so a host that wants as many outputs as
+    // inputs may lay them out as it likes; two outputs must be the stereo pair.
+    const auto in = layouts.getMainInputChannelSet(), out = layouts.getMainOutputChannelSet();
+    using vendrasolith::DeclaredLayout;
+    return DeclaredLayout::isNegotiableInput (in)
+        && (out == juce::AudioChannelSet::stereo()
+            || (out.size() == in.size() && DeclaredLayout::isNegotiableInput (out)));
 }
 
 void VantorAudioProcessor::prepareToPlay (double sampleRate, int)
 {
+    const auto declared = hostDeclaresChannelTypes ? vendrasolith::DeclaredLayout::pack (getChannelLayoutOfBus (true, 0))
+                                                   : std::uint64_t { 0 };
+    declaredInput.store (declared);
+
     if (inputConfiguration.load() == kNotChosen || isCubase (hostType))
     {
-        requestInputConfiguration (automaticConfiguration (hostType, getTotalNumInputChannels()));
+        requestInputConfiguration (declared != 0 ? kNotChosen : automaticConfiguration (hostType, getTotalNumInputChannels()));
         applyInputConfiguration();
     }
 
@@ -192,8 +211,33 @@ void VantorAudioProcessor::applyInputConfiguration() noexcept
     // Clear the flag before reading, so a request arriving meanwhile is applied next block.
     configurationPending.store (false);
     const int configuration = inputConfiguration.load();
+
+    if (configuration == kNotChosen)
+    {
+        if (const auto routing = vendrasolith::DeclaredLayout::routingForPacked (declaredInput.load()))
+        {
+            activeInputCount.store (routing->channelCount);
+            renderer.setRouting (*routing);
+            return;
+        }
+    }
+
     activeInputCount.store (channelCountOf (configuration));
     renderer.setInputConfiguration (configuration);
+}
+
+bool VantorAudioProcessor::readsDeclaredLayout() const noexcept
+{
+    return inputConfiguration.load() == kNotChosen && declaredInput.load() != 0;
+}
+
+int VantorAudioProcessor::getConfigurationInUse() const noexcept
+{
+    const int configuration = inputConfiguration.load();
+    if (configuration != kNotChosen)
+        return configuration;
+    const auto routing = vendrasolith::DeclaredLayout::routingForPacked (declaredInput.load());
+    return routing.has_value() ? routing->matchingConfiguration() : kNotChosen;
 }
 
 //==============================================================================

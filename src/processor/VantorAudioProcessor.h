@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -26,7 +27,17 @@ class VantorParameter;
     and 1 (a single input on both) late by the reported latency, so a bypassed track keeps
     time with the rest of the mix; further outputs are silent. The whole chain keeps running
     while bypassed, so either switch is a short crossfade between two signals that are both
-    there: no gap, no stale audio. */
+    there: no gap, no stale audio.
+
+    Declared layouts: where the host says which loudspeaker each input channel is (VST3),
+    and no configuration has been chosen in the options panel or restored with a project,
+    the declared layout decides at every prepareToPlay: each channel is heard from the
+    loudspeaker of its type (DeclaredLayout), the configuration stays "not chosen" (saved
+    as -1, so a project follows its track's layout when it is reopened), and the options
+    panel shows the configuration that reads the layout in its order, if one does. A chosen
+    or restored configuration wins and reads channels by position, as in every other format;
+    in Cubase the declared layout decides at every prepareToPlay, as the channel count does
+    there in VST 2.4. */
 class VantorAudioProcessor : public juce::AudioProcessor
 {
 public:
@@ -85,6 +96,11 @@ public:
     void requestInputConfiguration (int index) noexcept;
     void applyInputConfiguration() noexcept;
     int getInputConfiguration() const noexcept { return inputConfiguration.load(); }
+    /** The configuration the channels are read by: the chosen one, or while none is chosen
+        the one that reads the host's declared layout in its order; -1 if there is none. */
+    int getConfigurationInUse() const noexcept;
+    /** Whether the channels are read by the types the host declared rather than by a configuration. */
+    bool readsDeclaredLayout() const noexcept;
     int getActiveInputCount() const noexcept { return activeInputCount.load(); }
     bool isConfigurationPending() const noexcept { return configurationPending.load(); }
 
@@ -134,17 +150,20 @@ public:
     int getBypassFadeLength() const noexcept { return bypassFadeLength.load(); }
 
 private:
+    bool isSupportedDeclaredLayout (const BusesLayout&) const;
     /** Gives the renderer the filters the rate option and the prepared rate call for, if
         they are not the ones it has. */
     void followSessionRate();
     double wantedResponsesRate() const noexcept;
-
     void processChain (juce::AudioBuffer<float>&, bool bypassed) noexcept;
     void processPiece (float* const* channels, int numChannels, int numSamples, bool bypassed) noexcept;
 
     vendrasolith::BinauralRenderer renderer;
     vendrasolith::OutputGainStage outputGain;
     const juce::PluginHostType::HostType hostType;
+    const bool hostDeclaresChannelTypes;
+    // The host's declared input layout (DeclaredLayout::pack), 0 when channels are read by count.
+    std::atomic<std::uint64_t> declaredInput { 0 };
     std::atomic<int> activeInputCount { 8 };
     int renderedOutputCount = kRenderedOutputs;
     std::array<std::atomic<float>, numParameters> parameterValues {};

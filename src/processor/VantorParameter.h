@@ -6,7 +6,12 @@ class VantorAudioProcessor;
 
 /** One of the three automatable controls. It keeps no value of its own: every read and
     write goes through the processor, so hosts see the same value whichever interface
-    they use, and a value is stored exactly as received. */
+    they use, and a value is stored exactly as received.
+
+    Texts: where the format shows units (HostFormat), a value reads as the editor shows
+    it, in whole degrees, percent or decibels ("90°", "50%", "-6dB"), and such a text,
+    with or without its unit, reads back as the value; elsewhere it is the normalised
+    value as %g writes it, and a text is read as a normalised value. */
 class VantorParameter final : public juce::AudioProcessorParameterWithID
 {
 public:
@@ -17,10 +22,11 @@ public:
     float getDefaultValue() const override { return defaultValue; }
     juce::String getLabel() const override { return {}; }
     juce::String getText (float value, int maximumStringLength) const override;
-    float getValueForText (const juce::String& text) const override { return text.getFloatValue(); }
+    float getValueForText (const juce::String& text) const override;
 
 private:
     VantorAudioProcessor& owner;
     const int index;
     const float defaultValue;
+    const bool showsUnits;
 };

@@ -36,10 +36,32 @@ void BinauralRenderer::setWidth (float normalised) noexcept
 
 void BinauralRenderer::setInputConfiguration (int value) noexcept
 {
+    setRouting (ChannelRouting::of (value));
+}
+
+void BinauralRenderer::setRouting (const ChannelRouting& requested) noexcept
+{
+    const auto& routing = requested.isValid() ? requested : ChannelRouting::of (InputConfiguration::kFallback);
+
     for (auto& slot : *slotBuffers)
         slot.fill (0.0f);
 
-    channelMap = InputConfiguration::get (value).map;
+    // Channels past the routing's own go to the slots it leaves free, in slot order (as in
+    // every configuration's table), so even a caller handing over more channels than the
+    // routing reads never has two channels overwrite one slot.
+    std::array<bool, SlotPanner::kNumSlots> taken {};
+    for (int c = 0; c < routing.channelCount; ++c)
+    {
+        channelMap[(size_t) c] = routing.slotOfChannel[(size_t) c];
+        taken[(size_t) channelMap[(size_t) c]] = true;
+    }
+    for (int c = routing.channelCount, slot = 0; c < kNumFeeds; ++c, ++slot)
+    {
+        while (taken[(size_t) slot])
+            ++slot;
+        channelMap[(size_t) c] = slot;
+    }
+    panner.setSlotDirections (routing.slotDirections);
     slotHoldsSamples.fill (false);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelRouting.h"
 #include "FftConvolver.h"
 #include "InputConfiguration.h"
 #include "SlotPanner.h"
@@ -51,6 +52,9 @@ public:
 
     /** Clears the slots and installs the channel map; values outside 0…9 act as 5. */
     void setInputConfiguration (int value) noexcept;
+    /** Clears the slots and reads channels as the routing says, with its slot directions.
+        A routing that is not valid reads as configuration 5. */
+    void setRouting (const ChannelRouting& routing) noexcept;
 
     /** Reads numInputs channels (those of the current configuration) and overwrites the
         two outputs; a slot no channel fills is silent for the block. In-place use is safe.

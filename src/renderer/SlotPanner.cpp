@@ -26,11 +26,24 @@ void SlotPanner::setWidth (float w) noexcept
     recomputeImages();
 }
 
+void SlotPanner::setSlotDirections (const std::array<float, kNumSlots>& directions) noexcept
+{
+    if (directions == slotDirections)
+        return;
+
+    slotDirections = directions;
+    if (imagesComputed)
+        recomputeImages();
+    else
+        direct = alternate = slotDirections;
+}
+
 void SlotPanner::recomputeImages() noexcept
 {
+    imagesComputed = true;
     for (int i = 0; i < slotCount; ++i)
     {
-        const float b = baseDirections[(size_t) i];
+        const float b = slotDirections[(size_t) i];
         float d = angle - b;
         if (d < -180.0f)
             d += 360.0f;

@@ -22,12 +22,16 @@ public:
     void setAngleDegrees (float degrees) noexcept;
     void setWidth (float width) noexcept;
     void setPanGain (float gain) noexcept { panGain = gain; }
+    /** Gives the slots other loudspeaker directions (the table above by default). The
+        images follow at once, as they follow Angle and Width; the gains glide there. */
+    void setSlotDirections (const std::array<float, kNumSlots>& directions) noexcept;
 
     /** Adds every slot's two images into the block's feeds. A null slot is silent: it
         adds nothing, but its images' gains glide on as they would have. */
     void pan (const float* const* slots, FeedMix& mix, int numSamples) noexcept;
 
     float angleDegrees() const noexcept { return angle; }
+    float slotDirection (int slot) const noexcept { return slotDirections[(size_t) slot]; }
     float width() const noexcept { return widthValue; }
     float directDirection (int slot) const noexcept { return direct[(size_t) slot]; }
     float alternateDirection (int slot) const noexcept { return alternate[(size_t) slot]; }
@@ -41,6 +45,9 @@ private:
     int slotCount = kNumSlots;
     float angle = 0.0f;
     float widthValue = 1.0f;
+    std::array<float, kNumSlots> slotDirections = baseDirections;
+    // Until Angle or Width first changes, the images sit on the slots, without alternates.
+    bool imagesComputed = false;
     std::array<float, kNumSlots> direct = baseDirections;
     std::array<float, kNumSlots> alternate = baseDirections;
     std::array<float, kNumSlots> alternateWeights {};

@@ -211,6 +211,39 @@ TEST (OptionsPanel, UsersChoiceBeforeTheFirstPrepareIsKept)
     }
 }
 
+// Where a VST3 host declares the layout and nothing is chosen, the list shows the layout that
+// reads the host's channels in their order, or nothing where none does; picking one makes it
+// the user's choice, which the next prepare keeps.
+TEST (OptionsPanel, ADeclaredLayoutShowsTheConfigurationThatReadsItsOrder)
+{
+    using Set = juce::AudioChannelSet;
+    const std::pair<Set, const char*> cases[] = { { Set::create5point1(), "L R C LFE Lsr Rs" }, { Set::stereo(), "Stereo" },
+                                                  { Set::create7point1(), "" } };
+    for (const auto& [layout, shown] : cases)
+    {
+        SCOPED_TRACE (layout.getDescription());
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST3);
+        VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+        juce::AudioProcessor::BusesLayout buses;
+        buses.inputBuses.add (layout);
+        buses.outputBuses.add (Set::stereo());
+        ASSERT_TRUE (processor.setBusesLayout (buses));
+        processor.prepareToPlay (48000.0, 512);
+
+        OptionGUI panel (&processor);
+        pump (50);
+        EXPECT_EQ (inputList (panel).getText(), shown);
+        EXPECT_EQ (processor.getInputConfiguration(), VantorAudioProcessor::kNotChosen) << "showing it chose nothing";
+
+        inputList (panel).setSelectedItemIndex (0); // Mono, as the list's menu does
+        pump (50);
+        processor.prepareToPlay (48000.0, 512);
+        EXPECT_EQ (processor.getInputConfiguration(), 0);
+        EXPECT_FALSE (processor.readsDeclaredLayout());
+    }
+}
+
 TEST (OptionsPanel, BassBoostShowsAndForwardsTheStep)
 {
     guitest::AnyLayoutProcessor processor;

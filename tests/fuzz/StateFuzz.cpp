@@ -1,11 +1,13 @@
 // Saved state as hosts hand it back: anything from a valid block to the corrupted or
-// foreign bytes of an old project. Restoring must never crash or trip a sanitizer, the
-// state saved afterwards must restore to itself, and the next block must be finite.
-//
-// The first byte chooses how the rest is used: most often as the whole block, otherwise
-// as the XML text inside a correct header, so the fuzzer reaches the parser without
-// having to discover the header first.
+// foreign bytes of an old project. Restoring must never crash, hang or trip a sanitizer,
+// the state saved afterwards must restore to itself, and the next block must be finite.
+// The plug-in's reader must read the block exactly as the framework's XML parser does,
+// wherever that parser comes back at all.
+#include "FrameworkStateReading.h"
 #include "FuzzInput.h"
+#include "ParameterText.h"
+#include "StateFuzzInput.h"
+#include "StateReader.h"
 #include "VantorAudioProcessor.h"
 
 #include <cmath>
@@ -21,24 +23,40 @@ namespace
     std::abort();
 }
 
-std::vector<std::uint8_t> wrapAsStateBlock (const std::uint8_t* text, std::size_t length)
-{
-    std::vector<std::uint8_t> block (8 + length + 1, 0);
-    const std::uint32_t magic = 0x21324356, size = (std::uint32_t) length;
-    for (int i = 0; i < 4; ++i)
-    {
-        block[(size_t) i] = (std::uint8_t) (magic >> (8 * i));
-        block[(size_t) (4 + i)] = (std::uint8_t) (size >> (8 * i));
-    }
-    std::copy (text, text + length, block.begin() + 8);
-    return block;
-}
-
 juce::MemoryBlock save (VantorAudioProcessor& p)
 {
     juce::MemoryBlock block;
     p.getStateInformation (block);
     return block;
+}
+
+bool sameNumber (double a, double b)
+{
+    return (std::isnan (a) && std::isnan (b)) || (a == b && std::signbit (a) == std::signbit (b));
+}
+
+// The framework's parser recurses once per level; deeper blocks would test the stack of
+// the fuzzing build, not the reader.
+constexpr int maxNestingForTheFrameworkParser = 200;
+
+void compareWithTheFrameworkParser (const std::vector<std::uint8_t>& state)
+{
+    const auto reading = vendrasolith::readStateBlock (state.data(), (int) state.size());
+    if (reading.safeguardTaken || reading.deepestNesting > maxNestingForTheFrameworkParser)
+        return;
+
+    const auto expected = frameworkstate::read (state.data(), (int) state.size());
+    if (! frameworkstate::sameEntries (reading.entries, expected))
+    {
+        std::fprintf (stderr, "read %s\nthe framework read %s\n", frameworkstate::describe (reading.entries).c_str(),
+                      frameworkstate::describe (expected).c_str());
+        fail ("the state reader and the framework's parser disagree");
+    }
+
+    if (reading.entries)
+        for (const auto& entry : *reading.entries)
+            if (! frameworkstate::readsOtherwiseOnPurpose (entry.text) && ! sameNumber (vendrasolith::readDecimalNumber (entry.text), frameworkstate::frameworkNumber (entry.text)))
+                fail ("a number reads otherwise than the framework reads it");
 }
 } // namespace
 
@@ -47,11 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     if (size == 0)
         return 0;
 
-    std::vector<std::uint8_t> state;
-    if (data[0] % 4 == 0)
-        state = wrapAsStateBlock (data + 1, size - 1);
-    else
-        state.assign (data + 1, data + size);
+    const auto state = fuzz::stateBlockFromFuzzInput (data, size);
+    compareWithTheFrameworkParser (state);
 
     VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
     processor.setPlayConfigDetails (8, 8, 48000.0, 512);
@@ -64,8 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     second.setPlayConfigDetails (8, 8, 48000.0, 512);
     second.prepareToPlay (48000.0, 512);
     second.setStateInformation (saved.getData(), (int) saved.getSize());
-    if (save (second) != saved)
+    if (const auto again = save (second); again != saved)
+    {
+        const auto text = [] (const juce::MemoryBlock& b) { return std::string (static_cast<const char*> (b.getData()) + 8, b.getSize() - 9); };
+        std::fprintf (stderr, "saved    %s\nrestored %s\n", text (saved).c_str(), text (again).c_str());
         fail ("saved state does not restore to itself");
+    }
 
     juce::AudioBuffer<float> buffer (8, 1024);
     for (int c = 0; c < 8; ++c)

@@ -11,17 +11,6 @@ namespace
 {
 constexpr int kLatency = 792;
 
-juce::AudioBuffer<float> noise (int channels, int samples, unsigned seed)
-{
-    juce::AudioBuffer<float> buffer (channels, samples);
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
-    for (int c = 0; c < channels; ++c)
-        for (int k = 0; k < samples; ++k)
-            buffer.setSample (c, k, dist (rng));
-    return buffer;
-}
-
 /** A 440 Hz tone, a quarter turn apart on the two channels: its steps are small and known. */
 juce::AudioBuffer<float> tone (int samples)
 {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 
 /** A processor run the way a host runs it: buses set, prepared, fed blocks. */
 struct HostedProcessor
@@ -49,4 +50,16 @@ inline bool allFinite (const juce::AudioBuffer<float>& buffer)
             if (! std::isfinite (buffer.getSample (c, k)))
                 return false;
     return true;
+}
+
+/** Uniform noise at -6 dBFS peak, the same for the same seed. */
+inline juce::AudioBuffer<float> noise (int channels, int samples, unsigned seed = 1)
+{
+    juce::AudioBuffer<float> buffer (channels, samples);
+    std::mt19937 rng (seed);
+    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
+    for (int c = 0; c < channels; ++c)
+        for (int k = 0; k < samples; ++k)
+            buffer.setSample (c, k, dist (rng));
+    return buffer;
 }

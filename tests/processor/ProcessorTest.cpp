@@ -7,17 +7,6 @@ namespace
 {
 using H = juce::PluginHostType;
 
-juce::AudioBuffer<float> noise (int channels, int samples, unsigned seed = 1)
-{
-    juce::AudioBuffer<float> buffer (channels, samples);
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-0.5f, 0.5f);
-    for (int c = 0; c < channels; ++c)
-        for (int k = 0; k < samples; ++k)
-            buffer.setSample (c, k, dist (rng));
-    return buffer;
-}
-
 TEST (VantorAudioProcessor, FreshInstanceHasItsDefaultsAndLatency)
 {
     HostedProcessor host;

@@ -81,6 +81,7 @@ struct Case
     int configuration;
     int ins, outs;
     std::vector<int> laterConfigurations; // requested between blocks; too wide ones fall back to mono
+    juce::AudioChannelSet declaredInput {}; // a VST3 host's layout; -1 above hands the channels to it
 };
 
 TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
@@ -98,6 +99,9 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
         { 6, 8, 2, { 7, 9, 5 } },
         { 7, 8, 8, { 9, 5, 6 } },
         { 9, 8, 2, { 5, 6, 7 } },
+        { -1, 8, 2, { 5, -1, 0, -1 }, juce::AudioChannelSet::create7point1() },
+        { -1, 8, 8, { -1, 9, -1 }, juce::AudioChannelSet::create7point1SDDS() },
+        { -1, 6, 2, { 2, -1, 1, -1 }, juce::AudioChannelSet::create5point1() },
     };
     const int blockSizes[] = { 1, 17, 256, 512, 1000, 4096, 8192, 8193, 20000, 64 };
     const float parameterValues[] = { 0.0f, 0.25f, 0.5f, 1.0f, 0.9f, -1.0f, 2.0f, nan, inf, 0.7f };
@@ -108,8 +112,22 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
         SCOPED_TRACE ("configuration " + std::to_string (c.configuration));
 
         // Everything a host sets up before the audio starts may allocate.
+        const bool declared = ! c.declaredInput.isDisabled();
+        if (declared)
+            juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST3);
         VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
-        processor.setPlayConfigDetails (c.ins, c.outs, 48000.0, 512);
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+        if (declared)
+        {
+            juce::AudioProcessor::BusesLayout layout;
+            layout.inputBuses.add (c.declaredInput);
+            layout.outputBuses.add (c.outs == 2 ? juce::AudioChannelSet::stereo() : c.declaredInput);
+            ASSERT_TRUE (processor.setBusesLayout (layout));
+        }
+        else
+        {
+            processor.setPlayConfigDetails (c.ins, c.outs, 48000.0, 512);
+        }
         processor.requestInputConfiguration (c.configuration);
         processor.prepareToPlay (48000.0, 512);
         const int channels = std::max (c.ins, c.outs);

@@ -39,7 +39,13 @@ std::vector<Bundle> buildBundles()
         const auto entry = list.substr (start, end - start);
         const auto equals = entry.find ('=');
         if (equals != std::string::npos)
-            bundles.push_back ({ entry.substr (0, equals), fs::path (entry.substr (equals + 1)).lexically_normal() });
+        {
+            // A folder given as "…/x/.." normalises to "…/"; the link is named after the folder.
+            auto path = fs::path (entry.substr (equals + 1)).lexically_normal();
+            if (! path.has_filename())
+                path = path.parent_path();
+            bundles.push_back ({ entry.substr (0, equals), path });
+        }
         start = end + 1;
     }
     return bundles;

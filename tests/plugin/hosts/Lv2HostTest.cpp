@@ -2,10 +2,7 @@
 // application would, and checks what such a host sees: identity, parameters, latency,
 // rendered audio, bypass, saved state and the plug-in's window. The host sees this build's
 // bundle and nothing installed on the machine (IsolatedPluginHome).
-#include "IsolatedPluginHome.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
-#include <juce_gui_extra/juce_gui_extra.h>
+#include "HostTestProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +10,6 @@
 #include <cmath>
 #include <map>
 #include <memory>
-
-namespace guitest
-{
-void prepareBareDisplay();
-}
-
-namespace lv2test
-{
-int distinctColoursShownIn (unsigned long windowId);
-}
 
 namespace
 {
@@ -34,9 +21,6 @@ constexpr int kImpulseAt = 4 * kBlockSize;
 constexpr int kRenderLength = kImpulseAt + 4 * kBlockSize;
 constexpr int kReportedLatency = 792;
 constexpr int kConvolverDelay = 768;
-
-// Set up by main before anything else runs.
-const hosttest::IsolatedPluginHome* isolatedHome = nullptr;
 
 /** One LV2 world that sees the build's bundle, shared by the tests of a process. */
 class Lv2Host
@@ -51,7 +35,7 @@ public:
         // The host scanned its default folders when it was made, the isolated home's .lv2
         // among them. Only against the real home folder must it be shown the build's own
         // folder, and then an installed copy found first shadows the build.
-        const auto searchPath = isolatedHome->isActive() ? juce::FileSearchPath()
+        const auto searchPath = hosttest::isolatedHome().isActive() ? juce::FileSearchPath()
                                                          : juce::FileSearchPath (juce::File (VENDRASOLITH_LV2_SEARCH_DIR).getFullPathName());
         foundUris = lv2->searchPathsForPlugins (searchPath, true, false);
 
@@ -81,7 +65,15 @@ public:
 
 // Built on first use and dropped before the framework shuts down.
 std::unique_ptr<Lv2Host> sharedHost;
+} // namespace
 
+void lv2test::dropHost()
+{
+    sharedHost.reset();
+}
+
+namespace
+{
 Lv2Host& host()
 {
     if (sharedHost == nullptr)
@@ -329,39 +321,12 @@ TEST_F (Lv2Bundle, RestoresAChangedParameterFromSavedState)
 }
 
 // Run on a display (xvfb-run), apart from the tests above.
-class Lv2Editor : public Lv2Bundle
-{
-protected:
-    /** The framework's host holds the plug-in's window in an embedding component of its own
-        on the desktop. Now and then (a few runs in a hundred on a busy machine) that
-        component never learns the size of the window it holds and stays 1 x 1, clipping the
-        plug-in's window, drawn at its full size, to one pixel for good: no wait can cure
-        that. A host's embedding follows its editor's size; this one is made to. */
-    static void fitHostEmbeddingTo (const juce::Component& editor)
-    {
-        auto& desktop = juce::Desktop::getInstance();
-        for (int i = 0; i < desktop.getNumComponents(); ++i)
-            if (auto* embedding = dynamic_cast<juce::XEmbedComponent*> (desktop.getComponent (i)))
-                if (embedding->getLocalBounds() != editor.getLocalBounds())
-                    embedding->setSize (editor.getWidth(), editor.getHeight());
-    }
-
-    /** Closes an editor as hosts do: the instance lets go of it first. */
-    struct EditorCloser
-    {
-        juce::AudioPluginInstance* owner;
-        void operator() (juce::AudioProcessorEditor* editor) const
-        {
-            owner->editorBeingDeleted (editor);
-            delete editor;
-        }
-    };
-};
+using Lv2Editor = Lv2Bundle;
 
 TEST_F (Lv2Editor, OpensAtItsSizeShowsItselfAndClosesCleanly)
 {
     ASSERT_TRUE (instance->hasEditor());
-    std::unique_ptr<juce::AudioProcessorEditor, EditorCloser> editor (instance->createEditorIfNeeded(), { instance.get() });
+    std::unique_ptr<juce::AudioProcessorEditor, hosttest::EditorCloser> editor (instance->createEditorIfNeeded(), { instance.get() });
     ASSERT_NE (editor, nullptr);
     // The host learns the size from the plug-in's window, once that exists.
     EXPECT_EQ (editor->getWidth(), 500);
@@ -377,13 +342,13 @@ TEST_F (Lv2Editor, OpensAtItsSizeShowsItselfAndClosesCleanly)
         ASSERT_NE (peer, nullptr);
         // A plain fill has one colour; the plug-in's skin, shown inside the host's window, many.
         const auto showsSkin = [peer]
-        { return lv2test::distinctColoursShownIn ((unsigned long) (juce::pointer_sized_uint) peer->getNativeHandle()) > 50; };
+        { return hosttest::distinctColoursShownIn ((unsigned long) (juce::pointer_sized_uint) peer->getNativeHandle()) > 50; };
 
         // A moment on screen, the audio running between the host's idle calls; the skin is
         // there within a fraction of a second once the plug-in's window can be seen.
         for (int waited = 0; waited < 20000 && (waited < 500 || ! showsSkin()); waited += 25)
         {
-            fitHostEmbeddingTo (*editor);
+            hosttest::fitHostEmbeddingTo (*editor);
             juce::MessageManager::getInstance()->runDispatchLoopUntil (25);
             render (*instance, silence (kBlockSize));
         }
@@ -396,16 +361,4 @@ TEST_F (Lv2Editor, OpensAtItsSizeShowsItselfAndClosesCleanly)
     // The plug-in still renders after its window has gone.
     const auto output = render (*instance, stereoImpulse());
     EXPECT_GT (peakOf (output), 0.05f);
-}
-
-int main (int argc, char** argv)
-{
-    const hosttest::IsolatedPluginHome home;
-    isolatedHome = &home;
-    guitest::prepareBareDisplay();
-    juce::ScopedJuceInitialiser_GUI framework;
-    ::testing::InitGoogleTest (&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    sharedHost.reset();
-    return result;
 }

@@ -4,7 +4,7 @@
 
 #include <set>
 
-namespace lv2test
+namespace hosttest
 {
 /** Distinct pixel values on a 10-pixel grid over a window as the screen shows it, child
     windows included (1 for a plain fill, 0 when the window cannot be read). */
@@ -31,4 +31,4 @@ int distinctColoursShownIn (unsigned long windowId)
     XCloseDisplay (display);
     return result;
 }
-} // namespace lv2test
+} // namespace hosttest

@@ -1,0 +1,54 @@
+#pragma once
+
+// What the host tests of one program share: the isolated home folder made by main, the
+// framework's plug-in window helpers and a look at the screen.
+
+#include "IsolatedPluginHome.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_extra/juce_gui_extra.h>
+
+namespace hosttest
+{
+/** Made by main before anything else runs. */
+const IsolatedPluginHome& isolatedHome();
+
+/** Distinct pixel values on a 10-pixel grid over a window as the screen shows it, child
+    windows included (1 for a plain fill, 0 when the window cannot be read). */
+int distinctColoursShownIn (unsigned long windowId);
+
+/** Closes an editor as hosts do: the instance lets go of it first. */
+struct EditorCloser
+{
+    juce::AudioPluginInstance* owner;
+    void operator() (juce::AudioProcessorEditor* editor) const
+    {
+        owner->editorBeingDeleted (editor);
+        delete editor;
+    }
+};
+
+/** The framework's hosts hold a plug-in's window in an embedding component of their own on
+    the desktop. Now and then (a few runs in a hundred on a busy machine) that component never
+    learns the size of the window it holds and stays 1 x 1, clipping the plug-in's window,
+    drawn at its full size, to one pixel for good: no wait can cure that. A host's embedding
+    follows its editor's size; this one is made to. */
+inline void fitHostEmbeddingTo (const juce::Component& editor)
+{
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* embedding = dynamic_cast<juce::XEmbedComponent*> (desktop.getComponent (i)))
+            if (embedding->getLocalBounds() != editor.getLocalBounds())
+                embedding->setSize (editor.getWidth(), editor.getHeight());
+}
+} // namespace hosttest
+
+// The shared hosts of each format's tests, let go before the framework shuts down.
+namespace lv2test
+{
+void dropHost();
+}
+namespace vst3test
+{
+void dropHost();
+}
