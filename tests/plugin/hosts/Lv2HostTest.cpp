@@ -41,6 +41,8 @@ struct Lv2BundleCase
     std::vector<const char*> designations;   // of the input ports, in port order (port-groups names)
     std::vector<const char*> portNames;
     const char* groupClass;                  // of the input group (port-groups class)
+    int configuration;                       // the input configuration of that many channels, read by position…
+    std::vector<Set::ChannelType> configurationOrder; // …whose channels are these loudspeakers
 };
 
 void PrintTo (const Lv2BundleCase& bundle, std::ostream* out) { *out << bundle.label; }
@@ -51,15 +53,18 @@ const Set fiveOneRear = Set::channelSetWithChannels ({ Set::left, Set::right, Se
 // Ports in the order files and most hosts carry the channels (L R C LFE, then the surrounds).
 const Lv2BundleCase bundleCases[] = {
     { "Mono", "https://quillbright.example/plugins/vendrasolith-mono", "Vendrasolith Mono", Set::mono(),
-      { "center" }, { "Centre" }, "MonoGroup" },
+      { "center" }, { "Centre" }, "MonoGroup", 0, { Set::centre } },
     { "Stereo", "https://quillbright.example/plugins/vendrasolith", "Vendrasolith", Set::stereo(),
-      { "left", "right" }, { "Left", "Right" }, "StereoGroup" },
+      { "left", "right" }, { "Left", "Right" }, "StereoGroup", 1, { Set::left, Set::right } },
     { "FivePointOne", "https://quillbright.example/plugins/vendrasolith-5.1", "Vendrasolith 5.1", fiveOneRear,
       { "left", "right", "center", "lowFrequencyEffects", "rearLeft", "rearRight" },
-      { "Left", "Right", "Centre", "LFE", "Left Surround", "Right Surround" }, "FivePointOneGroup" },
+      { "Left", "Right", "Centre", "LFE", "Left Surround", "Right Surround" }, "FivePointOneGroup",
+      3, { Set::left, Set::centre, Set::right, Set::leftSurroundRear, Set::rightSurroundRear, Set::LFE } }, // L C R Lsr Rsr LFE
     { "SevenPointOne", "https://quillbright.example/plugins/vendrasolith-7.1", "Vendrasolith 7.1", Set::create7point1(),
       { "left", "right", "center", "lowFrequencyEffects", "sideLeft", "sideRight", "rearLeft", "rearRight" },
-      { "Left", "Right", "Centre", "LFE", "Left Side", "Right Side", "Left Rear", "Right Rear" }, "SevenPointOneGroup" },
+      { "Left", "Right", "Centre", "LFE", "Left Side", "Right Side", "Left Rear", "Right Rear" }, "SevenPointOneGroup",
+      6, { Set::left, Set::centre, Set::right, Set::leftSurroundSide, Set::rightSurroundSide, Set::leftSurroundRear,
+           Set::rightSurroundRear, Set::LFE } }, // L C R Lss Rss Lsr Rsr LFE
 };
 
 /** Where the build put a bundle (BuiltLv2Bundles.h, from the build's table of bundles). */
@@ -490,6 +495,34 @@ TEST_P (Lv2Bundle, EveryInputIsHeardFromTheLoudspeakerItsPortIsDesignated)
         EXPECT_GT (peakOf (output), 0.05f);
         hosttest::expectHeardFrom (hosttest::cuesOf (output, kImpulseAt, kSampleRate), hosttest::directionOf (type));
     }
+}
+
+TEST_P (Lv2Bundle, EveryPortSoundsExactlyAsTheConfigurationChannelOfItsLoudspeaker)
+{
+    // A configuration chosen in the window reads the channels by position, in its own order;
+    // each designated port must sound exactly as that configuration's channel of the same
+    // loudspeaker, so a side and a rear surround, both on the left, cannot be mistaken.
+    auto positional = create();
+    ASSERT_NE (positional, nullptr);
+    const auto chosen = "<Root><idxInputConfig>" + std::to_string (bundle().configuration) + "</idxInputConfig></Root>";
+    restoreProcessorBlock (*positional, bundle().uri, vst2test::stateBlock (chosen));
+
+    juce::AudioBuffer<float> input (inputs(), 16 * kBlockSize), reordered (inputs(), input.getNumSamples());
+    juce::Random random (11);
+    for (int c = 0; c < inputs(); ++c)
+        for (int k = 0; k < input.getNumSamples(); ++k)
+            input.setSample (c, k, random.nextFloat() - 0.5f);
+    const auto& order = bundle().configurationOrder;
+    const auto layout = instance->getChannelLayoutOfBus (true, 0);
+    for (int c = 0; c < inputs(); ++c)
+    {
+        const auto position = std::find (order.begin(), order.end(), layout.getTypeOfChannel (c));
+        ASSERT_NE (position, order.end()) << Set::getChannelTypeName (layout.getTypeOfChannel (c));
+        reordered.copyFrom ((int) std::distance (order.begin(), position), 0, input, c, 0, input.getNumSamples());
+    }
+
+    const auto heard = render (*instance, input), expected = render (*positional, reordered);
+    EXPECT_LE (largestDifference (heard, expected), 1.0e-6f * peakOf (expected));
 }
 
 TEST_P (Lv2Bundle, BypassThroughTheEnabledPortKeepsTimeAndSwitchesBack)
