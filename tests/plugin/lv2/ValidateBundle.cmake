@@ -1,4 +1,4 @@
-# Validates an LV2 bundle's metadata against the LV2 specifications installed with lv2-dev
+# Validates an LV2 bundle's metadata against the LV2 definitions installed with lv2-dev
 # (lv2_validate, which needs sord_validate from sordi). Any error or warning fails, and so
 # does a validator that did not run.
 #   cmake -DVALIDATOR=<lv2_validate> -DBUNDLE=<bundle folder> -P ValidateBundle.cmake
