@@ -10,12 +10,16 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 artefacts="$root/build/src/plugin/Vendrasolith_artefacts/Release"
 mkdir -p "$HOME/.vst" "$HOME/.vst3" "$HOME/.lv2"
 cp "$artefacts/VST/libVendrasolith.so" "$HOME/.vst/Vendrasolith.so"
-rm -rf "$HOME/.vst3/Vendrasolith.vst3" "$HOME/.lv2/Vendrasolith.lv2"
+rm -rf "$HOME/.vst3/Vendrasolith.vst3"
 cp -r "$artefacts/VST3/Vendrasolith.vst3" "$HOME/.vst3/"
-cp -r "$artefacts/LV2/Vendrasolith.lv2" "$HOME/.lv2/"
+# One LV2 bundle per input layout: Vendrasolith (stereo), -Mono, -5.1 and -7.1.
+for bundle in "$artefacts"/LV2/*.lv2; do
+  rm -rf "$HOME/.lv2/$(basename "$bundle")"
+  cp -r "$bundle" "$HOME/.lv2/"
+done
 echo "Installed the VST3 plug-in to $HOME/.vst3/Vendrasolith.vst3"
 echo "Installed the VST 2.4 plug-in to $HOME/.vst/Vendrasolith.so"
-echo "Installed the LV2 plug-in to $HOME/.lv2/Vendrasolith.lv2"
+echo "Installed the LV2 plug-ins to $HOME/.lv2: $(cd "$artefacts/LV2" && echo *.lv2)"
 echo "Standalone app: $artefacts/Standalone/Vendrasolith"
 echo
 

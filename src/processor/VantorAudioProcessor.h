@@ -29,7 +29,8 @@ class VantorParameter;
     while bypassed, so either switch is a short crossfade between two signals that are both
     there: no gap, no stale audio.
 
-    Declared layouts: where the host says which loudspeaker each input channel is (VST3),
+    Declared layouts: where the host says which loudspeaker each input channel is (VST3; in
+    LV2 each bundle's metadata designates its input ports, HostFormat),
     and no configuration has been chosen in the options panel or restored with a project,
     the declared layout decides at every prepareToPlay: each channel is heard from the
     loudspeaker of its type (DeclaredLayout), the configuration stays "not chosen" (saved

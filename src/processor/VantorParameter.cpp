@@ -14,6 +14,7 @@ struct DisplayUnit
 {
     float scale, offset, lowest, highest;
     const char* suffix;
+    VantorParameter::Unit unit;
 
     float shown (float value) const noexcept { return juce::jlimit (lowest, highest, scale * value + offset); }
     float valueOf (float shownValue) const noexcept { return juce::jlimit (0.0f, 1.0f, (shownValue - offset) / scale); }
@@ -21,18 +22,31 @@ struct DisplayUnit
 
 const DisplayUnit& displayUnitOf (int index) noexcept
 {
-    static const DisplayUnit units[] = { { 360.0f, 0.0f, 0.0f, 360.0f, "\xc2\xb0" },
-                                         { 100.0f, 0.0f, 0.0f, 100.0f, "%" },
-                                         { 100.0f, -90.0f, -90.0f, 10.0f, "dB" } };
+    using Unit = VantorParameter::Unit;
+    static const DisplayUnit units[] = { { 360.0f, 0.0f, 0.0f, 360.0f, "\xc2\xb0", Unit::degrees },
+                                         { 100.0f, 0.0f, 0.0f, 100.0f, "%", Unit::percent },
+                                         { 100.0f, -90.0f, -90.0f, 10.0f, "dB", Unit::decibels } };
     return units[juce::jlimit (0, (int) std::size (units) - 1, index)];
+}
+
+/** The knob's units over the whole normalised range, converted as the editor converts them
+    (shown = scale × value + offset in single precision), so that 90° is 0.25 and 0 dB is 0.9f
+    as in every other format. */
+juce::NormalisableRange<float> rangeInUnits (const DisplayUnit& unit)
+{
+    return { unit.offset, unit.offset + unit.scale };
 }
 } // namespace
 
 VantorParameter::VantorParameter (VantorAudioProcessor& o, int i, juce::String n, float d)
-    : AudioProcessorParameterWithID (juce::ParameterID { n, 1 }, n), owner (o), index (i), defaultValue (d),
-      showsUnits (vendrasolith::HostFormat::showsParameterUnits (o.wrapperType))
+    : RangedAudioParameter (juce::ParameterID { n, 1 }, n), owner (o), index (i), defaultValue (d),
+      showsUnits (vendrasolith::HostFormat::showsParameterUnits (o.wrapperType)),
+      range (vendrasolith::HostFormat::holdsParameterValuesInUnits (o.wrapperType) ? rangeInUnits (displayUnitOf (i))
+                                                                                    : juce::NormalisableRange<float> (0.0f, 1.0f))
 {
 }
+
+VantorParameter::Unit VantorParameter::getUnit() const noexcept { return displayUnitOf (index).unit; }
 
 float VantorParameter::getValue() const { return owner.getParameterValue (index); }
 

@@ -2,6 +2,7 @@
 // chosen or restored configuration, and what such hosts can negotiate and see.
 #include "DeclaredLayout.h"
 #include "ProcessorFixture.h"
+#include "VantorParameter.h"
 
 #include <random>
 #include <vector>
@@ -315,11 +316,34 @@ TEST (DeclaredLayout, InCubaseTheDeclaredLayoutDecidesAtEveryPrepareWhateverWasC
     EXPECT_TRUE (processor->readsDeclaredLayout());
 }
 
+TEST (DeclaredLayout, AnLv2BundlesPortsAreReadByTheLoudspeakersTheyAreDesignated)
+{
+    // Each LV2 bundle's binary has the input layout its ports are designated with, set as the
+    // framework's client sets it; 7.1 comes sides first, which no configuration reads.
+    for (const int inputs : { 1, 2, 6, 8 })
+    {
+        SCOPED_TRACE (inputs);
+        auto lv2 = makeProcessor (juce::AudioProcessor::wrapperType_LV2);
+        lv2->setPlayConfigDetails (inputs, 2, 48000.0, 512);
+        ASSERT_EQ (lv2->getTotalNumInputChannels(), inputs);
+        lv2->prepareToPlay (48000.0, 512);
+        EXPECT_TRUE (lv2->readsDeclaredLayout());
+        EXPECT_EQ (lv2->getInputConfiguration(), VantorAudioProcessor::kNotChosen);
+
+        auto vst3 = vst3On (juce::AudioChannelSet::canonicalChannelSet (inputs));
+        const auto input = noise (inputs, 4096, 3);
+        const auto heard = render (*lv2, input), expected = render (*vst3, input);
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < input.getNumSamples(); ++k)
+                ASSERT_EQ (heard.getSample (c, k), expected.getSample (c, k)) << "ear " << c << " sample " << k;
+    }
+}
+
 TEST (DeclaredLayout, OtherFormatsKeepChoosingByChannelCount)
 {
     // VST 2.4 hosts declare 7.1 too; the projects made with them rely on configuration 5.
     for (const auto wrapper : { juce::AudioProcessor::wrapperType_VST, juce::AudioProcessor::wrapperType_Standalone,
-                                juce::AudioProcessor::wrapperType_LV2, juce::AudioProcessor::wrapperType_Undefined })
+                                juce::AudioProcessor::wrapperType_Undefined })
     {
         auto processor = makeProcessor (wrapper);
         ASSERT_TRUE (processor->setBusesLayout (layoutOf (Set::create7point1(), Set::stereo())));
@@ -367,4 +391,45 @@ TEST (ParameterTexts, Vst3HostsSeeTheEditorsUnitsAndReadTheirTextsBack)
     const auto vst2 = makeProcessor (juce::AudioProcessor::wrapperType_VST);
     EXPECT_EQ (vst2->getParameters()[2]->getText (0.84f, 100), "0.84");
     EXPECT_EQ (vst2->getParameters()[2]->getValueForText ("0.84"), 0.84f);
+}
+
+TEST (ParameterRanges, Lv2HostsHoldValuesInUnitsThatMapOntoTheNormalisedValuesOfEveryFormat)
+{
+    const auto lv2 = makeProcessor (juce::AudioProcessor::wrapperType_LV2);
+    const auto vst2 = makeProcessor (juce::AudioProcessor::wrapperType_VST);
+    const auto ranged = [] (VantorAudioProcessor& processor, int index)
+    { return dynamic_cast<juce::RangedAudioParameter*> (processor.getParameters()[index]); };
+
+    struct Range { int index; float lowest, highest; VantorParameter::Unit unit; };
+    for (const auto& r : { Range { 0, 0.0f, 360.0f, VantorParameter::Unit::degrees }, Range { 1, 0.0f, 100.0f, VantorParameter::Unit::percent },
+                           Range { 2, -90.0f, 10.0f, VantorParameter::Unit::decibels } })
+    {
+        auto* parameter = ranged (*lv2, r.index);
+        ASSERT_NE (parameter, nullptr);
+        EXPECT_EQ (parameter->getNormalisableRange().start, r.lowest) << r.index;
+        EXPECT_EQ (parameter->getNormalisableRange().end, r.highest) << r.index;
+        EXPECT_EQ (dynamic_cast<VantorParameter*> (parameter)->getUnit(), r.unit) << r.index;
+        // Elsewhere the host's value is the normalised value itself.
+        EXPECT_EQ (ranged (*vst2, r.index)->getNormalisableRange().start, 0.0f);
+        EXPECT_EQ (ranged (*vst2, r.index)->getNormalisableRange().end, 1.0f);
+    }
+
+    // What an LV2 host sends, in units, is stored as exactly the value a VST 2.4 host sets,
+    // and what the plug-in reports back is the value in units again.
+    struct Mapped { int index; float inUnits, normalised; };
+    for (const auto& m : { Mapped { 0, 0.0f, 0.0f }, Mapped { 0, 90.0f, 0.25f }, Mapped { 0, 45.0f, 0.125f }, Mapped { 0, 360.0f, 1.0f },
+                           Mapped { 1, 50.0f, 0.5f }, Mapped { 1, 100.0f, 1.0f }, Mapped { 1, 0.0f, 0.0f },
+                           Mapped { 2, 0.0f, 0.9f }, Mapped { 2, -6.0f, 0.84f }, Mapped { 2, -90.0f, 0.0f }, Mapped { 2, 10.0f, 1.0f },
+                           Mapped { 2, -40.0f, 0.5f } })
+    {
+        SCOPED_TRACE (std::to_string (m.index) + " at " + std::to_string (m.inUnits));
+        auto* parameter = ranged (*lv2, m.index);
+        EXPECT_EQ (parameter->convertTo0to1 (m.inUnits), m.normalised);
+        EXPECT_EQ (parameter->convertFrom0to1 (m.normalised), m.inUnits);
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (m.inUnits));
+        EXPECT_EQ (lv2->getParameterValue (m.index), m.normalised);
+    }
+    // Hosts keep within the declared range; beyond it the value is the range's end.
+    EXPECT_EQ (ranged (*lv2, 0)->convertTo0to1 (400.0f), 1.0f);
+    EXPECT_EQ (ranged (*lv2, 2)->convertTo0to1 (-120.0f), 0.0f);
 }

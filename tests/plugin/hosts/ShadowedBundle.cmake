@@ -37,7 +37,7 @@ else()
 endif()
 
 # The tests that read the bundle's metadata and audio; the window test needs a display.
-set(run_host_tests "${HOST_TEST}" --gtest_filter=${suite}.*)
+set(run_host_tests "${HOST_TEST}" --gtest_filter=*${suite}.*)
 
 execute_process(
   COMMAND "${CMAKE_COMMAND}" -E env "HOME=${home}" --unset=VENDRASOLITH_HOST_TESTS_USE_REAL_HOME ${run_host_tests}
