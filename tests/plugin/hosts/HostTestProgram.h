@@ -8,6 +8,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_extra/juce_gui_extra.h>
 
+#include <gtest/gtest.h>
+
 namespace hosttest
 {
 /** Made by main before anything else runs. */
@@ -40,6 +42,34 @@ inline void fitHostEmbeddingTo (const juce::Component& editor)
         if (auto* embedding = dynamic_cast<juce::XEmbedComponent*> (desktop.getComponent (i)))
             if (embedding->getLocalBounds() != editor.getLocalBounds())
                 embedding->setSize (editor.getWidth(), editor.getHeight());
+}
+
+/** Shows an editor inside a host's window, keeping the audio running between the host's idle
+    calls, and checks that it comes up at its size showing its skin. */
+template <typename RenderSilence>
+void expectEditorShowsItsSkin (juce::AudioProcessorEditor& editor, RenderSilence renderSilence)
+{
+    juce::DocumentWindow window ("Vendrasolith", juce::Colours::black, 0);
+    window.setUsingNativeTitleBar (true);
+    window.setContentNonOwned (&editor, true);
+    window.setVisible (true);
+
+    auto* peer = window.getPeer();
+    ASSERT_NE (peer, nullptr);
+    // A plain fill has one colour; the plug-in's skin, shown inside the host's window, many.
+    const auto showsSkin = [peer]
+    { return distinctColoursShownIn ((unsigned long) (juce::pointer_sized_uint) peer->getNativeHandle()) > 50; };
+
+    // The skin is there within a fraction of a second once the plug-in's window can be seen.
+    for (int waited = 0; waited < 20000 && (waited < 500 || ! showsSkin()); waited += 25)
+    {
+        fitHostEmbeddingTo (editor);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (25);
+        renderSilence();
+    }
+
+    EXPECT_EQ (window.getContentComponent()->getBounds(), juce::Rectangle<int> (0, 0, 500, 380));
+    EXPECT_TRUE (showsSkin()) << "the window shows no skin";
 }
 } // namespace hosttest
 
