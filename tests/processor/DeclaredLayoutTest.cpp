@@ -72,13 +72,6 @@ bool sameSamples (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<flo
                 return false;
     return true;
 }
-
-juce::String stateText (VantorAudioProcessor& p)
-{
-    juce::MemoryBlock block;
-    p.getStateInformation (block);
-    return juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8, (int) block.getSize() - 9);
-}
 } // namespace
 
 TEST (DeclaredLayout, EveryChannelGoesToTheSlotOfItsLoudspeaker)

@@ -63,3 +63,23 @@ inline juce::AudioBuffer<float> noise (int channels, int samples, unsigned seed 
             buffer.setSample (c, k, dist (rng));
     return buffer;
 }
+
+/** The document text of the processor's saved state (the block without its header and zero byte). */
+inline juce::String stateText (VantorAudioProcessor& p)
+{
+    juce::MemoryBlock block;
+    p.getStateInformation (block);
+    return juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8, (int) block.getSize() - 9);
+}
+
+/** A state block in the saved layout around any document text. */
+inline juce::MemoryBlock blockWith (const juce::String& text)
+{
+    juce::MemoryBlock block;
+    juce::MemoryOutputStream out (block, false);
+    out.writeInt (0x21324356);
+    out.writeInt ((int) text.getNumBytesAsUTF8());
+    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    out.writeByte (0);
+    return block;
+}

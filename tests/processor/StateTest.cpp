@@ -6,25 +6,6 @@
 
 namespace
 {
-juce::String stateText (VantorAudioProcessor& p)
-{
-    juce::MemoryBlock block;
-    p.getStateInformation (block);
-    return juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8, (int) block.getSize() - 9);
-}
-
-/** A state block in the saved layout around any document text. */
-juce::MemoryBlock blockWith (const juce::String& text)
-{
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    out.writeByte (0);
-    return block;
-}
-
 void restore (VantorAudioProcessor& p, const juce::MemoryBlock& block)
 {
     p.setStateInformation (block.getData(), (int) block.getSize());

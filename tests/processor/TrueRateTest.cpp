@@ -239,21 +239,9 @@ TEST (TrueRate, SwitchingWhilePlayingFadesWithoutAClickAndThenPlaysExactlyTheOth
 }
 
 //==============================================================================
-juce::String stateText (VantorAudioProcessor& p)
-{
-    juce::MemoryBlock block;
-    p.getStateInformation (block);
-    return juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8, (int) block.getSize() - 9);
-}
-
 void restoreText (VantorAudioProcessor& p, const juce::String& text)
 {
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    out.writeByte (0);
+    const auto block = blockWith (text);
     p.setStateInformation (block.getData(), (int) block.getSize());
 }
 
