@@ -43,14 +43,35 @@ void DryDelayLine::process (const float* const* inputs, int numInputs, float* co
             continue;
         }
 
+        // In runs up to the ring's end, so the inner loop has no wrap test and vectorises.
         float* ring = rings[(size_t) c].data();
         int p = position;
-        for (int k = 0; k < numSamples; ++k)
+        for (int done = 0; done < numSamples;)
         {
-            const float incoming = source != nullptr ? admitted (source[k]) : 0.0f;
-            destination[k] = ring[p];
-            ring[p] = incoming;
-            if (++p == delay)
+            const int run = std::min (numSamples - done, delay - p);
+            float* out = destination + done;
+            float* slot = ring + p;
+            if (source != nullptr)
+            {
+                const float* in = source + done;
+                for (int k = 0; k < run; ++k)
+                {
+                    const float incoming = admitted (in[k]);
+                    out[k] = slot[k];
+                    slot[k] = incoming;
+                }
+            }
+            else
+            {
+                for (int k = 0; k < run; ++k)
+                {
+                    out[k] = slot[k];
+                    slot[k] = 0.0f;
+                }
+            }
+            done += run;
+            p += run;
+            if (p == delay)
                 p = 0;
         }
         end = p;
