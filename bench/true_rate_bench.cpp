@@ -36,13 +36,13 @@ double median (std::vector<double> v)
     return v[v.size() / 2];
 }
 
-std::unique_ptr<FilterSpectra> filtersFor (double rate, bool on, FftBackend backend)
+std::unique_ptr<ConvolutionFilters> filtersFor (double rate, bool on, FftBackend backend)
 {
     const HrirSet embedded;
     if (! on || rate == HrirSet::kSampleRate)
-        return std::make_unique<FilterSpectra> (embedded, backend);
+        return std::make_unique<ConvolutionFilters> (embedded, backend);
     const auto table = hrtf::tableForRate (embedded.values(), HrirSet::kTaps, HrirSet::kSampleRate, rate);
-    return std::make_unique<FilterSpectra> (table.values.data(), table.taps, backend);
+    return std::make_unique<ConvolutionFilters> (table.values.data(), table.taps, backend);
 }
 
 double nsPerSample (double rate, bool on, double seconds, int repetitions, int& taps, int& transform)

@@ -1,7 +1,7 @@
 #include "HeadResponses.h"
 
 #include "CommandLine.h"
-#include "FilterSpectra.h"
+#include "ConvolutionFilters.h"
 #include "HrirSet.h"
 
 #if VENDRASOLITH_HAVE_SOFA
@@ -42,7 +42,7 @@ HeadResponses headResponsesFromSofa (const std::string& path, double sampleRate,
         PipelineSettings settings;
         settings.sampleRate = sampleRate;
         settings.taps = trueRate ? std::min (tapsAtRate (HrirSet::kTaps, HrirSet::kSampleRate, sampleRate),
-                                             FilterSpectra::kLongestResponse)
+                                             ConvolutionFilters::kLongestResponse)
                                  : HrirSet::kTaps;
         const ResponseTable table = makeResponseTable (sofa.set, settings);
 

@@ -1,7 +1,7 @@
 #include "HrirPipeline.h"
 
 #include "ComplexFft.h"
-#include "FilterSpectra.h"
+#include "ConvolutionFilters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -450,7 +450,7 @@ ResponseTable tableForRate (const float* values, int taps, double fromRate, doub
         throw HrtfError ("no table for a sample rate of " + std::to_string (toRate) + " Hz");
     PipelineSettings settings;
     settings.sampleRate = toRate;
-    settings.taps = std::min (tapsAtRate (taps, fromRate, toRate), FilterSpectra::kLongestResponse);
+    settings.taps = std::min (tapsAtRate (taps, fromRate, toRate), ConvolutionFilters::kLongestResponse);
     return resampleTable (values, taps, fromRate, settings);
 }
 

@@ -169,20 +169,20 @@ void VantorAudioProcessor::followSessionRate()
     if (ownHeadResponses || rate == filtersRate.load())
         return;
 
-    using vendrasolith::FilterSpectra;
+    using vendrasolith::ConvolutionFilters;
     using vendrasolith::HrirSet;
     try
     {
         const HrirSet embedded;
-        std::unique_ptr<FilterSpectra> filters;
+        std::unique_ptr<ConvolutionFilters> filters;
         if (rate == HrirSet::kSampleRate)
         {
-            filters = std::make_unique<FilterSpectra> (embedded, renderer.fftBackend());
+            filters = std::make_unique<ConvolutionFilters> (embedded, renderer.fftBackend());
         }
         else
         {
             const auto table = vendrasolith::hrtf::tableForRate (embedded.values(), HrirSet::kTaps, HrirSet::kSampleRate, rate);
-            filters = std::make_unique<FilterSpectra> (table.values.data(), table.taps, renderer.fftBackend());
+            filters = std::make_unique<ConvolutionFilters> (table.values.data(), table.taps, renderer.fftBackend());
         }
         renderer.queueResponses (std::move (filters));
         filtersRate.store (rate);

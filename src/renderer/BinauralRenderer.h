@@ -42,13 +42,13 @@ public:
         rendering starts or between blocks on the rendering thread. */
     void setResponses (const HrirSet& responses) { fft->setResponses (responses); }
     /** The same for a table of 16 responses of any length (ear-major), such as one made
-        for another sample rate; up to FilterSpectra::kLongestResponse taps are used. */
+        for another sample rate; up to ConvolutionFilters::kLongestResponse taps are used. */
     void setResponses (const float* values, int taps) { fft->setResponses (values, taps); }
 
     /** Hands filters made on another thread to the convolver, which takes them up at the
         start of a later render with a short crossfade (FftConvolver::queueFilters). Never
         from the audio thread, and from one thread at a time. */
-    void queueResponses (std::unique_ptr<FilterSpectra> filters) noexcept { fft->queueFilters (std::move (filters)); }
+    void queueResponses (std::unique_ptr<ConvolutionFilters> filters) noexcept { fft->queueFilters (std::move (filters)); }
 
     /** Clears the slots and installs the channel map; values outside 0…9 act as 5. */
     void setInputConfiguration (int value) noexcept;

@@ -50,7 +50,7 @@ namespace
 } // namespace
 
 FftConvolver::FftConvolver (const HrirSet& responses, FftBackend backend)
-    : active (std::make_unique<FilterSpectra> (responses, backend))
+    : active (std::make_unique<ConvolutionFilters> (responses, backend))
 {
     // As if a hop of the same size had been written before: its tail region is zero and is
     // added to, which keeps the first hop's arithmetic that of every later one.
@@ -74,13 +74,13 @@ void FftConvolver::setResponses (const float* values, int taps)
     outgoing.reset();
     crossfadeHopsLeft = 0;
 
-    if (FilterSpectra::transformSizeFor (std::min (taps, FilterSpectra::kLongestResponse)) == active->transformSize())
+    if (ConvolutionFilters::transformSizeFor (std::min (taps, ConvolutionFilters::kLongestResponse)) == active->transformSize())
         active->setResponses (values, taps);
     else
-        active = std::make_unique<FilterSpectra> (values, taps, active->backend());
+        active = std::make_unique<ConvolutionFilters> (values, taps, active->backend());
 }
 
-void FftConvolver::queueFilters (std::unique_ptr<FilterSpectra> filters) noexcept
+void FftConvolver::queueFilters (std::unique_ptr<ConvolutionFilters> filters) noexcept
 {
     releaseRetiredFilters();
     delete pending.exchange (filters.release(), std::memory_order_acq_rel);
@@ -95,7 +95,7 @@ void FftConvolver::retireOutgoing() noexcept
 {
     // The queueing thread frees it; if it has not collected the previous one yet, try again
     // at the next call.
-    FilterSpectra* empty = nullptr;
+    ConvolutionFilters* empty = nullptr;
     if (outgoing != nullptr && retired.compare_exchange_strong (empty, outgoing.get(), std::memory_order_acq_rel))
         outgoing.release();
 }
@@ -117,7 +117,7 @@ void FftConvolver::takeUpQueuedFilters() noexcept
     if (outgoing != nullptr)
         return; // a crossfade is still running, or its old filters wait to be handed back
 
-    FilterSpectra* next = pending.exchange (nullptr, std::memory_order_acq_rel);
+    ConvolutionFilters* next = pending.exchange (nullptr, std::memory_order_acq_rel);
     if (next == nullptr)
         return;
 
@@ -187,7 +187,7 @@ void FftConvolver::collect (int i, const float* source, int count) noexcept
     feedCarriesSignal[(size_t) i] = feedCarriesSignal[(size_t) i] || anyNonZero (source, count);
 }
 
-void FftConvolver::transformFeed (FilterSpectra& filters, const float* frame, int feed, EarSpectra& sums,
+void FftConvolver::transformFeed (ConvolutionFilters& filters, const float* frame, int feed, EarSpectra& sums,
                                   bool overwrite) noexcept
 {
     filters.fft().forward (frame, inputSpectrum.data());
@@ -270,7 +270,7 @@ void FftConvolver::runHop (int feedCount) noexcept
     inputFill = 0;
 }
 
-void FftConvolver::writeToRings (FilterSpectra& filters, EarSpectra& sums, bool anyFeed) noexcept
+void FftConvolver::writeToRings (ConvolutionFilters& filters, EarSpectra& sums, bool anyFeed) noexcept
 {
     const int size = filters.transformSize();
     const float scale = 1.0f / (float) size;

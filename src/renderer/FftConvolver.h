@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FilterSpectra.h"
+#include "ConvolutionFilters.h"
 #include "HrirSet.h"
 #include "RealFft.h"
 #include "RenderLimits.h"
@@ -59,7 +59,7 @@ public:
         so the change makes no click; in silence they take over at once. Filters queued
         while a crossfade runs wait for it to end; a set queued before the previous one was
         taken up replaces it. */
-    void queueFilters (std::unique_ptr<FilterSpectra> filters) noexcept;
+    void queueFilters (std::unique_ptr<ConvolutionFilters> filters) noexcept;
 
     /** Frees the sets the audio thread has finished with (queueFilters does it too). Same
         threads as queueFilters. */
@@ -91,8 +91,8 @@ private:
     bool holdsSound() const noexcept;
     void collect (int feed, const float* source, int count) noexcept;
     void runHop (int feedCount) noexcept;
-    void transformFeed (FilterSpectra& filters, const float* frame, int feed, EarSpectra& sums, bool overwrite) noexcept;
-    void writeToRings (FilterSpectra& filters, EarSpectra& sums, bool anyFeed) noexcept;
+    void transformFeed (ConvolutionFilters& filters, const float* frame, int feed, EarSpectra& sums, bool overwrite) noexcept;
+    void writeToRings (ConvolutionFilters& filters, EarSpectra& sums, bool anyFeed) noexcept;
 
     std::array<Frame, kNumFeeds> inputFrames {};
     Frame weightedFrame {};
@@ -111,15 +111,15 @@ private:
 
     // The filters in use; those fading out (then waiting to be handed back) and the hops
     // of the crossfade still to run; the crossfade's rising weights, one hop after another.
-    std::unique_ptr<FilterSpectra> active;
-    std::unique_ptr<FilterSpectra> outgoing;
+    std::unique_ptr<ConvolutionFilters> active;
+    std::unique_ptr<ConvolutionFilters> outgoing;
     int crossfadeHopsLeft = 0;
     std::array<float, kCrossfadeHops * kHop> crossfadeIn {};
 
     // Hand-over with the other threads: the set queued next, and the set the audio thread
     // is done with, which the queueing thread frees.
-    std::atomic<FilterSpectra*> pending { nullptr };
-    std::atomic<FilterSpectra*> retired { nullptr };
+    std::atomic<ConvolutionFilters*> pending { nullptr };
+    std::atomic<ConvolutionFilters*> retired { nullptr };
 
     // Per feed: a non-zero sample has arrived in the current hop; and the frame beyond
     // the input fill may still hold a previous hop's samples, which a silent stretch

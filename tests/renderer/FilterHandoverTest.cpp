@@ -155,7 +155,7 @@ TEST (FilterHandover, InSilenceQueuedFiltersTakeOverAtOnce)
     const Stream expected = run (*reference, feeds, { 333 });
 
     auto conv = std::make_unique<FftConvolver> (HrirSet());
-    conv->queueFilters (std::make_unique<FilterSpectra> (table.data(), 1115, conv->backend()));
+    conv->queueFilters (std::make_unique<ConvolutionFilters> (table.data(), 1115, conv->backend()));
     EXPECT_EQ (conv->transformSize(), 1024) << "taken up by the audio thread, not when queued";
     run (*conv, silence, { 1000 });
     EXPECT_EQ (conv->transformSize(), 2048);
@@ -183,7 +183,7 @@ TEST (FilterHandover, WhileSoundPlaysEachSampleIsSplitBetweenTheOldAndTheNewFilt
         const Stream out = run (*conv, feeds, { 1000 }, [&] (int position)
         {
             if (position == queuedAt)
-                conv->queueFilters (std::make_unique<FilterSpectra> (after.data(), c.toTaps, conv->backend()));
+                conv->queueFilters (std::make_unique<ConvolutionFilters> (after.data(), c.toTaps, conv->backend()));
         });
 
         const int fadeStart = queuedAt / FftConvolver::kHop * FftConvolver::kHop;
@@ -226,7 +226,7 @@ TEST (FilterHandover, SetsQueuedDuringACrossfadeWaitAndTheLastQueuedWins)
     const Stream sound = twoFeeds (800, 7);
 
     const auto make = [&] (const std::vector<float>& table, int taps)
-    { return std::make_unique<FilterSpectra> (table.data(), taps, conv->backend()); };
+    { return std::make_unique<ConvolutionFilters> (table.data(), taps, conv->backend()); };
 
     run (*conv, sound, { 800 });
     conv->queueFilters (make (first, 700));
@@ -269,7 +269,7 @@ TEST (FilterHandover, SetsQueuedFromAnotherThreadWhilePlaying)
         for (int i = 0; ! done.load(); ++i)
         {
             const int which = i % 3;
-            conv->queueFilters (std::make_unique<FilterSpectra> (tables[(size_t) which].data(), taps[which], backend));
+            conv->queueFilters (std::make_unique<ConvolutionFilters> (tables[(size_t) which].data(), taps[which], backend));
             queued.fetch_add (1);
             std::this_thread::yield();
         }
@@ -284,7 +284,7 @@ TEST (FilterHandover, SetsQueuedFromAnotherThreadWhilePlaying)
     messageThread.join();
     EXPECT_TRUE (finite);
 
-    conv->queueFilters (std::make_unique<FilterSpectra> (tables[1].data(), 900, backend));
+    conv->queueFilters (std::make_unique<ConvolutionFilters> (tables[1].data(), 900, backend));
     run (*conv, Stream (kNumFeeds, std::vector<float> (4 * FftConvolver::kLargestFftSize, 0.0f)), { 512 });
     EXPECT_EQ (conv->responseTaps(), 900);
 }

@@ -1,4 +1,4 @@
-#include "FilterSpectra.h"
+#include "ConvolutionFilters.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@ namespace
 constexpr size_t kBinsPerAlignment = RealFft::kAlignment / sizeof (Complex);
 }
 
-int FilterSpectra::transformSizeFor (int taps) noexcept
+int ConvolutionFilters::transformSizeFor (int taps) noexcept
 {
     int size = RealFft::kSize;
     while (size < RealFft::kLargestSize && kConvolutionHop + taps - 1 > size)
@@ -17,7 +17,7 @@ int FilterSpectra::transformSizeFor (int taps) noexcept
     return size;
 }
 
-FilterSpectra::FilterSpectra (const float* values, int taps, FftBackend backend)
+ConvolutionFilters::ConvolutionFilters (const float* values, int taps, FftBackend backend)
     : transforms (backend, transformSizeFor (std::min (taps, kLongestResponse))),
       stride ((transforms.numBins() + kBinsPerAlignment - 1) / kBinsPerAlignment * kBinsPerAlignment),
       spectra ((size_t) HrirSet::kResponses * stride),
@@ -26,12 +26,12 @@ FilterSpectra::FilterSpectra (const float* values, int taps, FftBackend backend)
     setResponses (values, taps);
 }
 
-FilterSpectra::FilterSpectra (const HrirSet& responses, FftBackend backend)
-    : FilterSpectra (responses.values(), HrirSet::kTaps, backend)
+ConvolutionFilters::ConvolutionFilters (const HrirSet& responses, FftBackend backend)
+    : ConvolutionFilters (responses.values(), HrirSet::kTaps, backend)
 {
 }
 
-void FilterSpectra::setResponses (const float* values, int taps) noexcept
+void ConvolutionFilters::setResponses (const float* values, int taps) noexcept
 {
     // No scaling: the convolver's inverse transform divides by the size once.
     responseTaps = std::clamp (taps, 0, transforms.size() - kConvolutionHop + 1);

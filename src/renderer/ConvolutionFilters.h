@@ -15,18 +15,18 @@ namespace vendrasolith
     Making one plans and allocates: do it off the audio thread, then hand it to the
     convolver (FftConvolver::queueFilters), which only reads the spectra and runs the
     transforms. */
-class FilterSpectra
+class ConvolutionFilters
 {
 public:
     static constexpr int kLongestResponse = RealFft::kLargestSize - kConvolutionHop + 1;
 
     /** `values` holds 16 responses of `taps` taps each; taps beyond kLongestResponse are
         left out. */
-    FilterSpectra (const float* values, int taps, FftBackend backend);
-    FilterSpectra (const HrirSet& responses, FftBackend backend);
+    ConvolutionFilters (const float* values, int taps, FftBackend backend);
+    ConvolutionFilters (const HrirSet& responses, FftBackend backend);
 
-    FilterSpectra (const FilterSpectra&) = delete;
-    FilterSpectra& operator= (const FilterSpectra&) = delete;
+    ConvolutionFilters (const ConvolutionFilters&) = delete;
+    ConvolutionFilters& operator= (const ConvolutionFilters&) = delete;
 
     /** The transform size that holds a hop convolved with `taps` taps. */
     static int transformSizeFor (int taps) noexcept;
