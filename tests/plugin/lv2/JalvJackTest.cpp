@@ -254,9 +254,10 @@ protected:
     static void SetUpTestSuite()
     {
         setenv ("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
-        // No real-time priority (CI runs unprivileged in that sense), and a lenient timeout:
-        // on a loaded machine a cycle may come late, which must not throw a client out.
-        server = std::make_unique<Child> (std::vector<std::string> { "jackd", "--no-realtime", "--timeout", "20000", "-n", serverName,
+        // No real-time priority (CI runs unprivileged in that sense), sync mode and a lenient
+        // timeout: on a loaded machine a cycle may come late, and then the server waits for
+        // every client to finish it instead of dropping what a late client had not yet written.
+        server = std::make_unique<Child> (std::vector<std::string> { "jackd", "--no-realtime", "--sync", "--timeout", "20000", "-n", serverName,
                                                                      "-d", "dummy", "-r", std::to_string (kSampleRate), "-p", std::to_string (kPeriod) });
         const bool up = waitFor ([]
         {
@@ -323,6 +324,7 @@ TEST_P (JalvOnJack, RunsTheBundleWithItsPortsLatencyAndLoudspeakers)
     // The host reads the plug-in's latency port and tells JACK the delay through it: from its
     // inputs to its outputs the capture latency grows, and the playback latency shrinks, by
     // 792 (jalv books both on the side it was given them for, so the sums are what counts).
+    // JACK passes the latency on asynchronously, so it is awaited first.
     const auto latencyOf = [&] (const std::string& port, jack_latency_callback_mode_t mode)
     {
         jack_latency_range_t range {};
@@ -330,8 +332,10 @@ TEST_P (JalvOnJack, RunsTheBundleWithItsPortsLatencyAndLoudspeakers)
         EXPECT_EQ (range.min, range.max) << port;
         return (int) range.max;
     };
-    EXPECT_EQ (latencyOf ("audio_in_1", JackCaptureLatency) + latencyOf ("audio_out_1", JackCaptureLatency), hosttest::kReportedLatency);
-    EXPECT_EQ (latencyOf ("audio_in_1", JackPlaybackLatency) + latencyOf ("audio_out_1", JackPlaybackLatency), hosttest::kReportedLatency);
+    const auto throughLatency = [&] (jack_latency_callback_mode_t mode) { return latencyOf ("audio_in_1", mode) + latencyOf ("audio_out_1", mode); };
+    waitFor ([&] { return throughLatency (JackCaptureLatency) != 0 && throughLatency (JackPlaybackLatency) != 0; }, 10s);
+    EXPECT_EQ (throughLatency (JackCaptureLatency), hosttest::kReportedLatency);
+    EXPECT_EQ (throughLatency (JackPlaybackLatency), hosttest::kReportedLatency);
 
     for (int c = 0; c < inputs; ++c)
     {
