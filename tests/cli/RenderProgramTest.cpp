@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -171,9 +172,12 @@ class RenderProgram : public ::testing::Test
 protected:
     void SetUp() override
     {
-        folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                     .getNonexistentChildFile ("vendrasolith-cli-test", "", false);
-        ASSERT_TRUE (folder.createDirectory());
+        // A folder of this test's own: ctest runs these tests in parallel processes, and a
+        // name that was merely free a moment ago could be taken (and removed) by another.
+        auto pattern = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                           .getChildFile ("vendrasolith-cli-test-XXXXXX").getFullPathName().toStdString();
+        ASSERT_NE (mkdtemp (pattern.data()), nullptr);
+        folder = juce::File (pattern);
         logs = folder.getChildFile ("logs");
         ASSERT_TRUE (logs.createDirectory());
     }
