@@ -284,11 +284,15 @@ void VantorAudioProcessor::processChain (juce::AudioBuffer<float>& buffer, bool 
 
 void VantorAudioProcessor::processPiece (float* const* channels, int numChannels, int numSamples, bool bypassed) noexcept
 {
-    // The dry signal is taken before the renderer overwrites the buffer in place.
+    // The dry signal is taken before the renderer overwrites the buffer in place. It follows
+    // the layout in use: where one channel is read (Mono, or the fall-back to it), that
+    // channel alone reaches both ears, bypassed as rendered.
+    const int readChannels = activeInputCount.load();
+    const int dryInputs = readChannels == 1 ? 1 : std::min (getTotalNumInputChannels(), numChannels);
     float* dry[] = { dryBlock[0].data(), dryBlock[1].data() };
-    dryDelay.process (channels, std::min (getTotalNumInputChannels(), numChannels), dry, numSamples);
+    dryDelay.process (channels, dryInputs, dry, numSamples);
 
-    renderer.render (channels, channels, activeInputCount.load(), numSamples);
+    renderer.render (channels, channels, readChannels, numSamples);
     bassBoost.process (channels, numSamples);
     // Only output channels: past them the buffer may hold the host's own input arrays.
     outputGain.process (channels, std::min (numChannels, getTotalNumOutputChannels()), numSamples);
