@@ -48,9 +48,10 @@ bool isLogic (juce::PluginHostType::HostType type) noexcept
 //==============================================================================
 VantorAudioProcessor::VantorAudioProcessor() : VantorAudioProcessor (juce::PluginHostType().type) {}
 
-VantorAudioProcessor::VantorAudioProcessor (juce::PluginHostType::HostType detectedHost)
+VantorAudioProcessor::VantorAudioProcessor (juce::PluginHostType::HostType detectedHost, vendrasolith::FftBackend fftBackend)
     : AudioProcessor (BusesProperties().withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                        .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      renderer (fftBackend),
       hostType (detectedHost),
       hostDeclaresChannelTypes (vendrasolith::HostFormat::declaresChannelTypes (wrapperType))
 {

@@ -51,8 +51,10 @@ public:
     static constexpr double kBypassFadeSeconds = 0.015;
 
     VantorAudioProcessor();
-    /** For hosts detected otherwise, and for tests that stand in for a particular host. */
-    explicit VantorAudioProcessor (juce::PluginHostType::HostType hostType);
+    /** For hosts detected otherwise, and for tests that stand in for a particular host or
+        run the convolver on the other FFT backend. */
+    explicit VantorAudioProcessor (juce::PluginHostType::HostType hostType,
+                                   vendrasolith::FftBackend fftBackend = vendrasolith::defaultFftBackend());
     ~VantorAudioProcessor() override;
 
     //==============================================================================

@@ -1,8 +1,8 @@
-// The processor driven by a script of host actions: channel layout, automation with any
-// float value, configuration and bass boost requests, re-preparing (at any rate, with the
-// rate option on or off), state round trips and blocks of 1 to 20000 samples of hostile
-// audio. Nothing may crash or trip a sanitizer, the binaural pair must stay finite and
-// extra outputs silent.
+// The processor driven by a script of host actions: channel layout and FFT backend,
+// automation with any float value, configuration and bass boost requests, re-preparing (at
+// any rate, with the rate option on or off), state round trips and blocks of 1 to 20000
+// samples of hostile audio. Nothing may crash or trip a sanitizer, the binaural pair must
+// stay finite and extra outputs silent.
 #include "FuzzInput.h"
 #include "VantorAudioProcessor.h"
 
@@ -30,11 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     fuzz::Input in (data, size);
     fuzz::AudioSource source;
 
-    const auto layout = layouts[(size_t) (in.byte() % layouts.size())];
+    // The first byte picks the layout and, past the layouts, the FFT backend: existing
+    // inputs keep their layout.
+    const auto first = (size_t) in.byte();
+    const auto layout = layouts[first % layouts.size()];
     const int ins = layout[0], outs = layout[1], channels = std::max (ins, outs);
+    const auto backend = (first / layouts.size()) % 2 == 0 ? vendrasolith::FftBackend::fftw : vendrasolith::FftBackend::kiss;
 
     // A fresh instance per input keeps every run reproducible from its bytes alone.
-    VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+    VantorAudioProcessor processor (juce::PluginHostType::UnknownHost, backend);
     processor.setPlayConfigDetails (ins, outs, 48000.0, 512);
     if (in.byte() % 2 == 0)
         processor.requestInputConfiguration (in.range (-2, 11));

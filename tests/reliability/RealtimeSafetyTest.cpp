@@ -19,6 +19,7 @@
 #include <mutex>
 #include <ostream>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,16 @@ std::ostream& operator<< (std::ostream& os, const Counts& c)
 
 namespace
 {
+/** The FFT backends this build has: the processor is checked on each. */
+std::vector<vendrasolith::FftBackend> availableBackends()
+{
+    std::vector<vendrasolith::FftBackend> backends;
+    for (const auto backend : { vendrasolith::FftBackend::fftw, vendrasolith::FftBackend::kiss })
+        if (vendrasolith::isFftBackendAvailable (backend))
+            backends.push_back (backend);
+    return backends;
+}
+
 /** Keeps the optimiser from removing an allocation whose result is never used. */
 inline void escape (void* p) { asm volatile ("" : : "g"(p) : "memory"); }
 
@@ -84,8 +95,16 @@ struct Case
     juce::AudioChannelSet declaredInput {}; // a VST3 host's layout; -1 above hands the channels to it
 };
 
-TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
+class ProcessingAndBypass : public ::testing::TestWithParam<vendrasolith::FftBackend> {};
+
+std::string backendLabel (const ::testing::TestParamInfo<vendrasolith::FftBackend>& info)
 {
+    return vendrasolith::fftBackendName (info.param);
+}
+
+TEST_P (ProcessingAndBypass, NeitherAllocateNorLock)
+{
+    const auto backend = GetParam();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const Case cases[] = {
@@ -109,13 +128,13 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE ("configuration " + std::to_string (c.configuration));
+        SCOPED_TRACE (std::string (vendrasolith::fftBackendName (backend)) + ", configuration " + std::to_string (c.configuration));
 
         // Everything a host sets up before the audio starts may allocate.
         const bool declared = ! c.declaredInput.isDisabled();
         if (declared)
             juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST3);
-        VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+        VantorAudioProcessor processor (juce::PluginHostType::UnknownHost, backend);
         juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
         if (declared)
         {
@@ -193,12 +212,17 @@ TEST (RealtimeSafety, ProcessingAndBypassNeitherAllocateNorLock)
         EXPECT_EQ (counts.total(), 0) << counts;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P (RealtimeSafety, ProcessingAndBypass, ::testing::ValuesIn (availableBackends()), backendLabel);
+
 // The options panel switches the rate option on the message thread while the audio thread
 // plays: the filters are made there, and the audio thread only takes them up.
-TEST (RealtimeSafety, SwitchingTheRateOptionWhilePlayingNeitherAllocatesNorLocks)
+class RateOptionSwitch : public ::testing::TestWithParam<vendrasolith::FftBackend> {};
+
+TEST_P (RateOptionSwitch, WhilePlayingNeitherAllocatesNorLocks)
 {
     constexpr int blockSize = 512;
-    VantorAudioProcessor processor (juce::PluginHostType::UnknownHost);
+    VantorAudioProcessor processor (juce::PluginHostType::UnknownHost, GetParam());
     processor.setPlayConfigDetails (8, 2, 96000.0, blockSize);
     processor.requestInputConfiguration (5);
     processor.prepareToPlay (96000.0, blockSize);
@@ -246,14 +270,14 @@ TEST (RealtimeSafety, SwitchingTheRateOptionWhilePlayingNeitherAllocatesNorLocks
     EXPECT_EQ (counts.total(), 0) << counts;
 }
 
-// The processor runs on the default backend; the render chain is checked here on each
-// backend the build has, with controls changing, channels falling silent and any block size.
+INSTANTIATE_TEST_SUITE_P (RealtimeSafety, RateOptionSwitch, ::testing::ValuesIn (availableBackends()), backendLabel);
+
+// The bare render chain on each backend, with controls changing, channels falling silent
+// and any block size.
 TEST (RealtimeSafety, RenderChainNeitherAllocatesNorLocksOnEitherBackend)
 {
-    for (const auto backend : { vendrasolith::FftBackend::fftw, vendrasolith::FftBackend::kiss })
+    for (const auto backend : availableBackends())
     {
-        if (! vendrasolith::isFftBackendAvailable (backend))
-            continue;
         SCOPED_TRACE (vendrasolith::fftBackendName (backend));
 
         auto renderer = std::make_unique<vendrasolith::BinauralRenderer> (backend);
