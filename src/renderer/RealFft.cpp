@@ -169,9 +169,13 @@ RealFft::RealFft (FftBackend requested, int size)
             const double phase = -2.0 * 3.14159265358979323846 * (double) k / n;
             twiddles[k] = { (float) std::cos (phase), (float) std::sin (phase) };
         }
-        if (! acquireSharedPlans (n, fftwForward, fftwInverse))
-            throw std::bad_alloc();
-        return;
+        if (acquireSharedPlans (n, fftwForward, fftwInverse))
+            return;
+        // FFTW could not plan (it only fails when out of memory): the reference backend
+        // gives the same result, so the plug-in still loads and sounds the same.
+        chosen = FftBackend::kiss;
+        scratch = {};
+        twiddles = {};
     }
 #endif
 
