@@ -32,13 +32,15 @@ std::string number (double value, const char* format = "%g")
     return text;
 }
 
-std::string attribute (MYSOFA_HRTF& h, const char* name)
+std::string attribute (MYSOFA_ATTRIBUTE* attributes, const char* name)
 {
     char key[64];
     std::snprintf (key, sizeof (key), "%s", name);
-    const char* value = mysofa_getAttribute (h.attributes, key);
+    const char* value = mysofa_getAttribute (attributes, key);
     return value != nullptr ? value : "";
 }
+
+std::string attribute (MYSOFA_HRTF& h, const char* name) { return attribute (h.attributes, name); }
 
 std::string describeLoadError (int err)
 {
@@ -57,7 +59,15 @@ void checkListenerView (const MYSOFA_HRTF& h, const std::string& name)
     const auto& lv = h.ListenerView;
     if (lv.elements < 3)
         return;
-    const double x = lv.values[0], y = lv.values[1], z = lv.values[2];
+    double x = lv.values[0], y = lv.values[1], z = lv.values[2];
+    if (attribute (lv.attributes, "Type") == "spherical")
+    {
+        // Azimuth and elevation in degrees, then a distance: straight ahead is 0 0 1.
+        const double azimuth = lv.values[0] * kPi / 180.0, elevation = lv.values[1] * kPi / 180.0;
+        x = std::cos (elevation) * std::cos (azimuth);
+        y = std::cos (elevation) * std::sin (azimuth);
+        z = std::sin (elevation);
+    }
     const double length = std::sqrt (x * x + y * y + z * z);
     if (! (length > 0.0) || x / length < 0.99999)
         throw SofaError (name + ": the listener does not face along +x (azimuth 0); such files are not supported");

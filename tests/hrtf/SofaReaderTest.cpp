@@ -63,6 +63,20 @@ TEST_F (SofaReader, TakesEachFeedFromTheMeasurementInItsDirection)
     }
 }
 
+TEST_F (SofaReader, ListenerViewMayBeGivenInSphericalCoordinates)
+{
+    // Straight ahead written as azimuth 0, elevation 0, distance 1 reads as the same file.
+    auto contents = sphericalHeadContents (44100.0, 64, 10.0, { 0.0 });
+    writeSofa (path ("cartesian.sofa"), contents);
+    contents.listenerViewType = "spherical";
+    contents.listenerView = { 0.0, 0.0, 1.0 };
+    writeSofa (path ("spherical.sofa"), contents);
+
+    const auto cartesian = readSofaFile (path ("cartesian.sofa")), spherical = readSofaFile (path ("spherical.sofa"));
+    for (int r = 0; r < kNumFeeds * kNumEars; ++r)
+        ASSERT_EQ (spherical.set.response (r), cartesian.set.response (r)) << "response " << r;
+}
+
 TEST_F (SofaReader, WholeSampleDelaysAreAppliedPerEar)
 {
     auto contents = sphericalHeadContents (44100.0, 64, 10.0, { 0.0 });
@@ -133,6 +147,11 @@ TEST_F (SofaReader, UnusableFilesAreRefusedWithOneLine)
           });
     with ("fractional-delay.sofa", "not whole, non-negative sample counts", [] (SofaContents& c) { c.delays = { 0.5, 0.0 }; });
     with ("listener-turned.sofa", "does not face along +x", [] (SofaContents& c) { c.listenerView = { 0.0, 1.0, 0.0 }; });
+    with ("listener-turned-spherical.sofa", "does not face along +x", [] (SofaContents& c)
+          {
+              c.listenerViewType = "spherical";
+              c.listenerView = { 90.0, 0.0, 1.0 };
+          });
     with ("ears-swapped.sofa", "does not hold the left ear as receiver 0",
           [] (SofaContents& c) { c.receiverPositions = { 0.0, -0.09, 0.0, 0.0, 0.09, 0.0 }; });
 

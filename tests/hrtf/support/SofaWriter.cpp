@@ -78,11 +78,13 @@ void writeSofa (const std::string& path, const SofaContents& c)
     const int ir = define (file, "Data.IR", { M, R, N });
     const int rate = define (file, "Data.SamplingRate", { I });
     const int delay = define (file, "Data.Delay", { I, R });
-    for (const int cartesian : { listener, receiver, emitter, view })
+    for (const int cartesian : { listener, receiver, emitter })
     {
         text (file, cartesian, "Type", "cartesian");
         text (file, cartesian, "Units", "metre");
     }
+    text (file, view, "Type", c.listenerViewType);
+    text (file, view, "Units", c.listenerViewType == "spherical" ? "degree, degree, metre" : "metre");
     text (file, source, "Type", "spherical");
     text (file, source, "Units", "degree, degree, metre");
     text (file, rate, "Units", "hertz");

@@ -26,6 +26,8 @@ struct SofaContents
     /** Receiver positions, x y z each; SOFA puts the left ear (receiver 0) at +y. */
     std::vector<double> receiverPositions { 0.0, 0.09, 0.0, 0.0, -0.09, 0.0 };
     std::array<double, 3> listenerView { 1.0, 0.0, 0.0 };
+    /** "cartesian" (x y z) or "spherical" (azimuth, elevation, distance; ahead is 0 0 1). */
+    std::string listenerViewType = "cartesian";
     /** Broadband delays per receiver, in samples; empty for none. */
     std::vector<double> delays;
 };
