@@ -38,17 +38,18 @@ struct JalvCase
 {
     const char* label;
     const char* uri;
+    const char* library; // the bundle's plug-in binary
     std::vector<Set::ChannelType> loudspeakers; // of the input ports, in port order
 };
 
 void PrintTo (const JalvCase& c, std::ostream* out) { *out << c.label; }
 
 const JalvCase jalvCases[] = {
-    { "Mono", "https://quillbright.example/plugins/vendrasolith-mono", { Set::centre } },
-    { "Stereo", "https://quillbright.example/plugins/vendrasolith", { Set::left, Set::right } },
-    { "FivePointOne", "https://quillbright.example/plugins/vendrasolith-5.1",
+    { "Mono", "https://quillbright.example/plugins/vendrasolith-mono", "libVendrasolith-Mono.so", { Set::centre } },
+    { "Stereo", "https://quillbright.example/plugins/vendrasolith", "libVendrasolith.so", { Set::left, Set::right } },
+    { "FivePointOne", "https://quillbright.example/plugins/vendrasolith-5.1", "libVendrasolith-5.1.so",
       { Set::left, Set::right, Set::centre, Set::LFE, Set::leftSurroundRear, Set::rightSurroundRear } },
-    { "SevenPointOne", "https://quillbright.example/plugins/vendrasolith-7.1",
+    { "SevenPointOne", "https://quillbright.example/plugins/vendrasolith-7.1", "libVendrasolith-7.1.so",
       { Set::left, Set::right, Set::centre, Set::LFE, Set::leftSurroundSide, Set::rightSurroundSide,
         Set::leftSurroundRear, Set::rightSurroundRear } },
 };
@@ -146,7 +147,7 @@ jack_client_t* openClient (const char* name)
 class ImpulseRun
 {
 public:
-    ImpulseRun (int inputs) : inputs (inputs), recorded (2, std::vector<float> ((size_t) (inputs * kSpacing), 0.0f))
+    explicit ImpulseRun (int numInputs) : inputs (numInputs), recorded (2, std::vector<float> ((size_t) (numInputs * kSpacing), 0.0f))
     {
         feeder = openClient ("feeder");
         listener = openClient ("listener");
@@ -311,6 +312,8 @@ TEST_P (JalvOnJack, RunsTheBundleWithItsPortsLatencyAndLoudspeakers)
     };
     const bool started = waitFor ([&] { return jalv.hasExited() || hostPorts ("audio_out_.*").size() == 2; }, 30s);
     ASSERT_TRUE (started && ! jalv.hasExited()) << "jalv did not run " << bundle.uri;
+    const auto notFromTheBuild = hosttest::whyNotFromTheBuild (bundle.library, hosttest::filesMappedBy (jalv.pid));
+    ASSERT_TRUE (notFromTheBuild.empty()) << "jalv: " << notFromTheBuild;
 
     // One JACK input per audio input, and the binaural pair.
     EXPECT_EQ ((int) hostPorts ("audio_in_.*").size(), inputs);

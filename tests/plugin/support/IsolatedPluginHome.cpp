@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -156,14 +157,37 @@ std::string IsolatedPluginHome::pluginFolder (const std::string& format) const
 
 std::string whyNotFromTheBuild (const std::string& libraryFileName)
 {
-    std::vector<fs::path> loaded;
+    std::vector<std::string> loaded;
     auto collect = [] (dl_phdr_info* info, size_t, void* names)
     {
         if (info->dlpi_name != nullptr && *info->dlpi_name != 0)
-            static_cast<std::vector<fs::path>*> (names)->emplace_back (info->dlpi_name);
+            static_cast<std::vector<std::string>*> (names)->emplace_back (info->dlpi_name);
         return 0;
     };
     dl_iterate_phdr (collect, &loaded);
+    return whyNotFromTheBuild (libraryFileName, loaded);
+}
+
+std::vector<std::string> filesMappedBy (int processId)
+{
+    std::vector<std::string> files;
+    std::ifstream maps ("/proc/" + std::to_string (processId) + "/maps");
+    // Each line: address, permissions, offset, device, inode, then the file's path if any.
+    for (std::string line; std::getline (maps, line);)
+    {
+        const auto slash = line.find ('/');
+        if (slash == std::string::npos)
+            continue;
+        auto file = line.substr (slash);
+        if (std::find (files.begin(), files.end(), file) == files.end())
+            files.push_back (std::move (file));
+    }
+    return files;
+}
+
+std::string whyNotFromTheBuild (const std::string& libraryFileName, const std::vector<std::string>& loadedFiles)
+{
+    const std::vector<fs::path> loaded (loadedFiles.begin(), loadedFiles.end());
 
     // Every loaded copy counts: which one an instance runs cannot be told from outside,
     // and a host may open a library for a moment without keeping it.

@@ -5,6 +5,7 @@
 // first plug-in they find under a given identity.
 
 #include <string>
+#include <vector>
 
 namespace hosttest
 {
@@ -36,4 +37,8 @@ private:
 /** Empty when a library with this file name is loaded from inside one of this build's
     bundles; otherwise what was loaded instead, worded for a test failure. */
 std::string whyNotFromTheBuild (const std::string& libraryFileName);
+/** The same for the files another process has loaded (filesMappedBy), e.g. a host program. */
+std::string whyNotFromTheBuild (const std::string& libraryFileName, const std::vector<std::string>& loadedFiles);
+/** The files a running process has mapped, from /proc: its program and libraries. */
+std::vector<std::string> filesMappedBy (int processId);
 } // namespace hosttest
