@@ -17,10 +17,22 @@ for bundle in "$artefacts"/LV2/*.lv2; do
   rm -rf "$HOME/.lv2/$(basename "$bundle")"
   cp -r "$bundle" "$HOME/.lv2/"
 done
+# The Standalone app where the user's own programs go, with a menu entry.
+mkdir -p "$HOME/.local/bin" "$HOME/.local/share/applications"
+install -m 755 "$artefacts/Standalone/Vendrasolith" "$HOME/.local/bin/Vendrasolith"
+cat >"$HOME/.local/share/applications/vendrasolith.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Vendrasolith
+Comment=Binauralization of mono/stereo/surround tracks
+Exec=$HOME/.local/bin/Vendrasolith
+Terminal=false
+Categories=AudioVideo;Audio;
+DESKTOP
 echo "Installed the VST3 plug-in to $HOME/.vst3/Vendrasolith.vst3"
 echo "Installed the VST 2.4 plug-in to $HOME/.vst/Vendrasolith.so"
 echo "Installed the LV2 plug-ins to $HOME/.lv2: $(cd "$artefacts/LV2" && echo *.lv2)"
-echo "Standalone app: $artefacts/Standalone/Vendrasolith"
+echo "Installed the Standalone app to $HOME/.local/bin/Vendrasolith (with a menu entry)"
 echo
 
 renderer="$root/build/src/cli/vendrasolith-render"
