@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P (Documents, TolerantRestore, ::testing::Values (
     RestoreCase { "unknown_elements_ignored", "<Root><Colour>7</Colour><idxBassBoost>9</idxBassBoost></Root>", 0.0f, 1.0f, 0.9f, 1, 9, 0 },
     RestoreCase { "out_of_range_kept", "<Root><Angle>-3</Angle><idxInputConfig>42</idxInputConfig><idxGUI>-7</idxGUI></Root>", -3.0f, 1.0f, 0.9f, 42, 0, -7 },
     RestoreCase { "huge_numbers_saturate", "<Root><idxInputConfig>1e300</idxInputConfig><idxGUI>-1e30</idxGUI></Root>", 0.0f, 1.0f, 0.9f, 2147483520, 0, -2147483520 }),
-    [] (const auto& info) { return std::string (info.param.name); });
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
 
 TEST (ProcessorState, BadBlocksChangeNothingAndRaiseNoRefresh)
 {
