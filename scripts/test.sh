@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine if needed, builds everything and runs every test:
 #   1. the test suite (build/)
-#   2. the same suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
-#   3. a short run of each fuzz target from its seed corpus (build-fuzz/, clang + libFuzzer)
-#   4. the thread test under ThreadSanitizer (build-tsan/)
+#   2. the renderer and HRIR libraries built without FFTW, on KISS FFT alone, with their tests (build-kiss/)
+#   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
+#   4. a short run of each fuzz target from its seed corpus (build-fuzz/, clang + libFuzzer)
+#   5. the thread test under ThreadSanitizer (build-tsan/)
 # VENDRASOLITH_QUICK=1 runs the first stage only.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,6 +29,12 @@ stage() {
 if [ "${VENDRASOLITH_QUICK:-0}" = 1 ]; then
   exit 0
 fi
+
+stage "Without FFTW: the renderer on KISS FFT alone"
+cmake -S "$root" -B "$root/build-kiss" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVENDRASOLITH_BUILD_PLUGIN=OFF \
+  -DVENDRASOLITH_WITH_FFTW=OFF -DVENDRASOLITH_BUILD_BENCH=OFF | grep "FFT backends"
+cmake --build "$root/build-kiss" -j"$jobs"
+(cd "$root/build-kiss" && ctest --output-on-failure -j"$jobs" --timeout 600)
 
 # The sanitizer builds leave out what adds build time but no coverage (artwork tool, VST3,
 # LV2 and Standalone formats with their host test, benchmarks) and compile at -O1 (see
