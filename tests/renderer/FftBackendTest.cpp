@@ -156,8 +156,9 @@ std::uint64_t bitHash (const Stream& s)
     return hash;
 }
 
-// The scene through KISS FFT, which computes alike on every machine (FFTW picks its
-// code by processor, so its last bits may differ between machines).
+// The scene through KISS FFT, whose plain C code computes alike on every x86-64 machine
+// with the distribution's library (FFTW picks its code by processor, so its last bits may
+// differ between machines; a compiler that fuses multiply-adds would change KISS FFT's too).
 TEST (FftBackend, TheSceneRendersBitForBitAsItsGoldenRecords)
 {
     const std::string path = VENDRASOLITH_RENDERER_GOLDEN "/scene_kiss.txt";
