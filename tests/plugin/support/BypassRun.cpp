@@ -1,5 +1,4 @@
 #include "BypassRun.h"
-#include "EarCues.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,14 @@ namespace hosttest
 {
 namespace
 {
+float largestDifference (const float* a, const float* b, int from, int to)
+{
+    float largest = 0.0f;
+    for (int k = from; k < to; ++k)
+        largest = std::max (largest, std::abs (a[k] - b[k]));
+    return largest;
+}
+
 float largestStep (const float* s, int from, int to)
 {
     float largest = 0.0f;
