@@ -174,11 +174,11 @@ void OptionGUI::updateInputConfigChoices()
     // No announcement: it would arrive later and hand back a value the host may have replaced
     // meanwhile. While the processor has not chosen, nothing is shown, so every item, Mono
     // included, is still a choice the user can make; a layout the host declared shows the
-    // configuration that reads it in its order, if one does.
+    // configuration that reads it in its order, if one does. A number that is no layout (a
+    // damaged project's) shows nothing either: no item names what is then in use.
     const int configuration = processor->getConfigurationInUse();
-    const int shownId = configuration == VantorAudioProcessor::kNotChosen
-                          ? 0
-                          : combo_InputConfig->getItemId (listIndexForConfiguration (configuration));
+    const bool namesALayout = juce::isPositiveAndBelow (configuration, numInputConfigItems);
+    const int shownId = namesALayout ? combo_InputConfig->getItemId (listIndexForConfiguration (configuration)) : 0;
     combo_InputConfig->setSelectedId (shownId, juce::dontSendNotification);
 }
 

@@ -123,8 +123,9 @@ TEST (OptionsPanel, ListPositionsMapToConfigurations)
         EXPECT_EQ (list.getSelectedItemIndex(), c.listIndex);
     }
 
-    // Values no item stands for show the first entry; a configuration not chosen yet shows none.
-    for (const auto& [configuration, shown] : { std::pair { 10, 0 }, std::pair { 42, 0 }, std::pair { -1, -1 } })
+    // Values no item stands for (a damaged project's, read as 7.1) and a configuration not
+    // chosen yet show none: the list names no layout that is not in use.
+    for (const auto& [configuration, shown] : { std::pair { 10, -1 }, std::pair { 42, -1 }, std::pair { -1, -1 } })
     {
         processor.requestInputConfiguration (configuration);
         panel.updateInputConfigChoices();
@@ -171,6 +172,9 @@ TEST (OptionsPanel, ShowingTheProcessorsChoicesRequestsNothing)
               p.requestInputConfiguration (3);
           },
           3, 0, "L R C LFE Lsr Rs" },
+        // A damaged project's number that is no layout: the channels are read as 7.1, which
+        // the list cannot name, so it names none rather than one that is not in use.
+        { "no layout's number restored", 8, 42, 0, {}, 42, 0, "" },
     };
 
     for (const auto& c : cases)
