@@ -89,7 +89,7 @@ std::vector<Case> cases()
         { "entities_doubling", "<!DOCTYPE R [<!ENTITY a \"&#49;&a;&a;&a;\">]><Root><Gain>&a;</Gain></Root>" },
         { "entity_expanding_to_megabytes", "<!DOCTYPE R [<!ENTITY a \"" + times ("x", 60000) + "\">]><Root><X>" + repeatedToFill ("", "&a;", "", 900000) + "</X></Root>" },
         { "declaration_of_many_parameter_entities", repeatedToFill ("<!DOCTYPE R [", "%p; ", "]><Root><Gain>&g;</Gain></Root>") },
-        { "declaration_just_within_bounds", "<!DOCTYPE R [" + times ("%p; <!ENTITY p \"a b\"> ", 160) + "<!ENTITY g \"0.5\">]>" + repeatedToFill ("<Root><X>", "&g;&h;", "</X></Root>") },
+        { "declaration_just_within_bounds", repeatedToFill ("<!DOCTYPE R [" + times ("%p; <!ENTITY p \"a b\"> ", 160) + "<!ENTITY g \"0.5\">]><Root><X>", "&g;&h;", "</X></Root>") },
         { "soup_of_markup_1", soup (1, "<>/&;!?-[]CDAT =\"'ab") },
         { "soup_of_markup_2", soup (2, "<<<>>&;?!--  ab") },
         { "soup_of_markup_3", soup (3, "<?>a x") },
