@@ -51,6 +51,9 @@ function(vendrasolith_add_lv2_bundle target)
             "${ARG_URI}" "${ARG_NAME}" ${ARG_INPUTS}
     VERBATIM)
   add_dependencies(${target} vendrasolith_lv2_metadata)
+  # The metadata is written after linking: a changed writer relinks the bundle, so that its
+  # metadata is never older than the writer.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "$<TARGET_FILE:vendrasolith_lv2_metadata>")
 
   set_property(GLOBAL APPEND PROPERTY VENDRASOLITH_LV2_TARGETS ${target})
   set_property(GLOBAL APPEND PROPERTY VENDRASOLITH_LV2_BUNDLES "${target}|${ARG_URI}|${ARG_NAME}|${ARG_INPUTS}")

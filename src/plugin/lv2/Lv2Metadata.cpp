@@ -309,7 +309,7 @@ juce::String Lv2Metadata::window (const Lv2BundleIdentity& identity)
     text << '<' << windowUri (identity) << ">\n"
          << "\tlv2:requiredFeature ui:idleInterface , urid:map , ui:parent , <http://lv2plug.in/ns/ext/instance-access> ;\n"
          << "\tlv2:optionalFeature ui:noUserResize , ui:resize , opts:options ;\n"
-         << "\tlv2:extensionData ui:idleInterface , opts:interface ;\n"
+         << "\tlv2:extensionData ui:idleInterface , opts:interface , ui:resize ;\n"
          << "\topts:supportedOption ui:scaleFactor , param:sampleRate .\n";
     return text;
 }
