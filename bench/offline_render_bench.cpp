@@ -1,14 +1,22 @@
 // Times the offline renderer on a generated 7.1 file against a plain copy of the same
-// file, so the figure says how much the rendering costs beyond reading and writing audio.
+// file, and, where ffmpeg is installed, against ffmpeg's SOFA-based binaural filter
+// (sofalizer, fed the KEMAR SOFA file the built-in table is made from, in its frequency-domain
+// mode) and ffmpeg's own plain copy (-af anull), so the figures say how much the rendering
+// costs beyond reading and writing audio and against another convolution renderer.
 //
-// Output, one line:
+// Output, one line, then a second one when ffmpeg is found:
 //   minutes=<m> copy_seconds=<x> render_seconds=<x> render_cpu_seconds=<x> render_over_copy=<x> realtime_factor=<x>
+//   render_cpu_per_audio_s=<x> sofalizer_cpu_per_audio_s=<x> ffmpeg_copy_cpu_per_audio_s=<x> render_over_sofalizer=<x> render_over_ffmpeg_copy=<x>
 // render_seconds is wall time of one vendrasolith-render run (median of --runs), its CPU
 // time the child's user + system time, realtime_factor the input's length over the render
-// time. The input is 16-bit 48 kHz 7.1 noise bursts, written once to the work folder.
+// time; the second line gives user + system CPU seconds per second of audio for each
+// program (medians of --runs) and their ratios. The input is 16-bit 48 kHz 7.1 noise
+// bursts, written once to the work folder.
 //
 // Options: --render=<path> (default: the vendrasolith-render of this build), --minutes=<m>
-// (default 10), --runs=<n> (default 3), --dir=<folder> (default the system's temporary folder).
+// (default 10), --runs=<n> (default 3), --dir=<folder> (default the system's temporary
+// folder), --sofa=<file> (default the KEMAR file of Debian's libmysofa).
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <spawn.h>
@@ -39,6 +47,7 @@ constexpr int kChannels = 8;
 struct Options
 {
     std::string render = VENDRASOLITH_RENDER_PROGRAM;
+    std::string sofa = VENDRASOLITH_KEMAR_SOFA;
     double minutes = 10.0;
     int runs = 3;
     fs::path dir = fs::temp_directory_path();
@@ -98,19 +107,27 @@ struct RenderTime
     double wall, cpu;
 };
 
-RenderTime renderSeconds (const std::string& program, const fs::path& in, const fs::path& out)
+/** Runs a program to its end; its wall time and its user + system CPU time. Stops the
+    benchmark when it fails. */
+RenderTime runSeconds (std::vector<std::string> args)
 {
-    std::vector<std::string> args { program, in.string(), out.string() };
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back (a.data());
     argv.push_back (nullptr);
 
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init (&quiet);
+    posix_spawn_file_actions_addopen (&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen (&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
     const auto start = Clock::now();
     pid_t child = 0;
-    if (posix_spawn (&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+    const int spawned = posix_spawnp (&child, args[0].c_str(), &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy (&quiet);
+    if (spawned != 0)
     {
-        std::fprintf (stderr, "cannot start %s\n", program.c_str());
+        std::fprintf (stderr, "cannot start %s\n", args[0].c_str());
         std::exit (1);
     }
     int status = 0;
@@ -119,11 +136,25 @@ RenderTime renderSeconds (const std::string& program, const fs::path& in, const 
     const double wall = std::chrono::duration<double> (Clock::now() - start).count();
     if (! WIFEXITED (status) || WEXITSTATUS (status) != 0)
     {
-        std::fprintf (stderr, "%s failed\n", program.c_str());
+        std::fprintf (stderr, "%s failed\n", args[0].c_str());
         std::exit (1);
     }
     auto seconds = [] (const timeval& t) { return (double) t.tv_sec + 1.0e-6 * (double) t.tv_usec; };
     return { wall, seconds (usage.ru_utime) + seconds (usage.ru_stime) };
+}
+
+bool hasProgram (const std::string& name)
+{
+    const char* path = std::getenv ("PATH");
+    std::string folders = path != nullptr ? path : "";
+    for (size_t start = 0; start <= folders.size();)
+    {
+        const auto end = std::min (folders.find (':', start), folders.size());
+        if (end > start && access ((folders.substr (start, end - start) + "/" + name).c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 double median (std::vector<double> v)
@@ -146,9 +177,11 @@ Options parseOptions (int argc, char** argv)
             o.runs = std::max (1, std::atoi (a.c_str() + 7));
         else if (a.rfind ("--dir=", 0) == 0)
             o.dir = a.substr (6);
+        else if (a.rfind ("--sofa=", 0) == 0)
+            o.sofa = a.substr (7);
         else
         {
-            std::fprintf (stderr, "usage: %s [--render=PATH] [--minutes=M] [--runs=N] [--dir=FOLDER]\n", argv[0]);
+            std::fprintf (stderr, "usage: %s [--render=PATH] [--minutes=M] [--runs=N] [--dir=FOLDER] [--sofa=FILE]\n", argv[0]);
             std::exit (2);
         }
     }
@@ -169,14 +202,40 @@ int main (int argc, char** argv)
     for (int run = 0; run < options.runs; ++run)
     {
         copies.push_back (copySeconds (input, work / "copy.wav"));
-        const auto t = renderSeconds (options.render, input, work / "out.wav");
+        const auto t = runSeconds ({ options.render, input.string(), (work / "out.wav").string() });
         walls.push_back (t.wall);
         cpus.push_back (t.cpu);
     }
-    fs::remove_all (work);
 
+    const double seconds = (double) frames / kRate;
     const double copy = median (copies), wall = median (walls), cpu = median (cpus);
     std::printf ("minutes=%.1f copy_seconds=%.2f render_seconds=%.2f render_cpu_seconds=%.2f render_over_copy=%.1f realtime_factor=%.0f\n",
-                 options.minutes, copy, wall, cpu, wall / copy, (double) frames / kRate / wall);
+                 options.minutes, copy, wall, cpu, wall / copy, seconds / wall);
+
+    if (! hasProgram ("ffmpeg"))
+    {
+        std::fprintf (stderr, "ffmpeg not found: install it (apt-get install ffmpeg) for the comparison with its sofalizer filter\n");
+    }
+    else if (! fs::exists (options.sofa))
+    {
+        std::fprintf (stderr, "%s not found: give the KEMAR SOFA file with --sofa for the comparison with sofalizer\n", options.sofa.c_str());
+    }
+    else
+    {
+        std::vector<double> sofalizer, ffmpegCopy;
+        for (int run = 0; run < options.runs; ++run)
+        {
+            const std::vector<std::string> ffmpeg { "ffmpeg", "-nostdin", "-y", "-threads", "1", "-i", input.string() };
+            auto filtered = ffmpeg, copied = ffmpeg;
+            filtered.insert (filtered.end(), { "-af", "sofalizer=sofa=" + options.sofa + ":type=freq", "-c:a", "pcm_s24le", (work / "sofalizer.wav").string() });
+            copied.insert (copied.end(), { "-af", "anull", (work / "ffmpeg-copy.wav").string() });
+            sofalizer.push_back (runSeconds (filtered).cpu);
+            ffmpegCopy.push_back (runSeconds (copied).cpu);
+        }
+        const double theirs = median (sofalizer), plain = median (ffmpegCopy);
+        std::printf ("render_cpu_per_audio_s=%.5f sofalizer_cpu_per_audio_s=%.5f ffmpeg_copy_cpu_per_audio_s=%.5f render_over_sofalizer=%.3f render_over_ffmpeg_copy=%.2f\n",
+                     cpu / seconds, theirs / seconds, plain / seconds, cpu / theirs, cpu / plain);
+    }
+    fs::remove_all (work);
     return 0;
 }
