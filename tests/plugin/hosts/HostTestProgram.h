@@ -4,6 +4,7 @@
 // framework's plug-in window helpers and a look at the screen.
 
 #include "IsolatedPluginHome.h"
+#include "../vst2/Vst2Host.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_extra/juce_gui_extra.h>
@@ -14,6 +15,33 @@ namespace hosttest
 {
 /** Made by main before anything else runs. */
 const IsolatedPluginHome& isolatedHome();
+
+/** The document of a saved state block ("VC2!", its length, the text, a zero byte). */
+inline std::string textOf (const std::vector<unsigned char>& block)
+{
+    return block.size() > 9 ? std::string (block.begin() + 8, block.end() - 1) : std::string();
+}
+
+/** The state block the VST 2.4 plug-in saves once it has restored this document. */
+inline std::vector<unsigned char> savedByVst2 (const std::string& document)
+{
+    vst2test::Instance vst2;
+    vst2.setChunk (vst2test::stateBlock (document));
+    return vst2.chunk();
+}
+
+/** Restores a block in the VST 2.4 plug-in, checks that it saves it again unchanged and
+    returns the value it then holds for a parameter. */
+inline float restoredInVst2 (const std::vector<unsigned char>& block, int parameter)
+{
+    vst2test::Instance vst2;
+    EXPECT_NE (vst2.effect, nullptr);
+    if (vst2.effect == nullptr)
+        return -1.0f;
+    vst2.setChunk (block);
+    EXPECT_EQ (vst2.chunk(), block) << "saved again by VST 2.4";
+    return vst2.effect->getParameter (vst2.effect, parameter);
+}
 
 /** Distinct pixel values on a 10-pixel grid over a window as the screen shows it, child
     windows included (1 for a plain fill, 0 when the window cannot be read). */

@@ -24,6 +24,7 @@ namespace
 using Set = juce::AudioChannelSet;
 using hosttest::kConvolverDelay;
 using hosttest::kReportedLatency;
+using hosttest::textOf;
 
 constexpr double kSampleRate = 48000.0;
 constexpr int kBlockSize = 512;
@@ -236,11 +237,6 @@ void restoreProcessorBlock (juce::AudioPluginInstance& instance, const juce::Str
     ASSERT_FALSE (encoded.isEmpty()) << "no processor state in: " << text;
     text = text.replaceSection (encoded.getStart(), encoded.getLength(), juce::MemoryBlock (block.data(), block.size()).toBase64Encoding());
     instance.setStateInformation (text.toRawUTF8(), (int) text.getNumBytesAsUTF8());
-}
-
-std::string textOf (const std::vector<unsigned char>& block)
-{
-    return block.size() > 9 ? std::string (block.begin() + 8, block.end() - 1) : std::string();
 }
 
 //==============================================================================
@@ -620,23 +616,13 @@ TEST_P (Lv2Bundle, AutomationInUnitsIsTheNormalisedStateEveryFormatSavesAndCross
                                  "<idxBassBoost>0</idxBassBoost><idxGUI>0</idxGUI></Root>");
 
     // …restores in VST 2.4, which saves it again unchanged…
-    {
-        vst2test::Instance vst2;
-        ASSERT_NE (vst2.effect, nullptr);
-        vst2.setChunk (fromLv2);
-        EXPECT_EQ (vst2.chunk(), fromLv2);
-        EXPECT_FLOAT_EQ (vst2.effect->getParameter (vst2.effect, 2), 0.84f);
-    }
+    EXPECT_FLOAT_EQ (hosttest::restoredInVst2 (fromLv2, 2), 0.84f);
 
     // …and a state saved by VST 2.4 with every setting away from its default restores here
     // and is saved again unchanged, its values shown to the host in units.
-    const auto fromVst2 = [] {
-        vst2test::Instance vst2;
-        vst2.setChunk (vst2test::stateBlock ("<Root><Angle>0.123457</Angle><Width>0.3</Width><Gain>0.95</Gain>"
-                                             "<idxInputConfig>0</idxInputConfig><idxBassBoost>2</idxBassBoost>"
-                                             "<idxGUI>4</idxGUI></Root>"));
-        return vst2.chunk();
-    }();
+    const auto fromVst2 = hosttest::savedByVst2 ("<Root><Angle>0.123457</Angle><Width>0.3</Width><Gain>0.95</Gain>"
+                                                 "<idxInputConfig>0</idxInputConfig><idxBassBoost>2</idxBassBoost>"
+                                                 "<idxGUI>4</idxGUI></Root>");
     ASSERT_GT (fromVst2.size(), 9u);
     auto restored = create();
     ASSERT_NE (restored, nullptr);

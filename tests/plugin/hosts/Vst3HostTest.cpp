@@ -29,6 +29,7 @@ constexpr double kSampleRate = 48000.0;
 constexpr int kBlockSize = 512;
 constexpr int kLargestBlock = 8192;
 using hosttest::kReportedLatency;
+using hosttest::textOf;
 
 const Set fiveOneSide = Set::channelSetWithChannels ({ Set::left, Set::right, Set::centre, Set::LFE,
                                                         Set::leftSurroundSide, Set::rightSurroundSide });
@@ -188,11 +189,6 @@ void restoreProcessorBlock (juce::AudioPluginInstance& instance, const std::vect
     juce::MemoryBlock hostState;
     juce::AudioProcessor::copyXmlToBinary (document, hostState);
     instance.setStateInformation (hostState.getData(), (int) hostState.getSize());
-}
-
-std::string textOf (const std::vector<unsigned char>& block)
-{
-    return block.size() > 9 ? std::string (block.begin() + 8, block.end() - 1) : std::string();
 }
 
 class Vst3Bundle : public ::testing::Test
@@ -519,23 +515,13 @@ TEST_F (Vst3Bundle, StateCrossesToVst2AndBackByteForByte)
                                   "<idxBassBoost>0</idxBassBoost><idxGUI>0</idxGUI></Root>");
 
     // …restores in VST 2.4, which saves it again unchanged.
-    {
-        vst2test::Instance vst2;
-        ASSERT_NE (vst2.effect, nullptr);
-        vst2.setChunk (fromVst3);
-        EXPECT_EQ (vst2.chunk(), fromVst3);
-        EXPECT_FLOAT_EQ (vst2.effect->getParameter (vst2.effect, 0), 0.25f);
-    }
+    EXPECT_FLOAT_EQ (hosttest::restoredInVst2 (fromVst3, 0), 0.25f);
 
     // Saved by VST 2.4 with every setting away from its default, restored in VST3. (A VST3
     // host holds parameters within 0…1, as VST 2.4 hosts do.)
-    const auto fromVst2 = [] {
-        vst2test::Instance vst2;
-        vst2.setChunk (vst2test::stateBlock ("<Root><Angle>0.123457</Angle><Width>0.3</Width><Gain>0.95</Gain>"
-                                             "<idxInputConfig>3</idxInputConfig><idxBassBoost>2</idxBassBoost>"
-                                             "<idxGUI>4</idxGUI></Root>"));
-        return vst2.chunk();
-    }();
+    const auto fromVst2 = hosttest::savedByVst2 ("<Root><Angle>0.123457</Angle><Width>0.3</Width><Gain>0.95</Gain>"
+                                                 "<idxInputConfig>3</idxInputConfig><idxBassBoost>2</idxBassBoost>"
+                                                 "<idxGUI>4</idxGUI></Root>");
     ASSERT_GT (fromVst2.size(), 9u);
     auto restored = host().createInstance (Set::create5point1(), Set::stereo());
     ASSERT_NE (restored, nullptr);
