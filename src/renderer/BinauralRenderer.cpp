@@ -1,4 +1,5 @@
 #include "BinauralRenderer.h"
+#include "VectorClones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +9,35 @@
 
 namespace vendrasolith
 {
+namespace
+{
+/** Copies an input into its slot; whether anything in it sounds. */
+VENDRASOLITH_VECTOR_CLONES
+bool readInput (const float* source, float* slot, int numSamples) noexcept
+{
+    // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
+    // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
+    // fall into the slow denormal range, without switching on a flush-to-zero mode.
+    // Compared as bit patterns (the order of non-negative floats), so the loop vectorises.
+    constexpr std::int32_t quietest = 0x1e3ce508; // 1.0e-20f
+    constexpr std::int32_t largest = 0x7f7fffff;  // the largest finite float
+    static_assert (sizeof (float) == sizeof (std::int32_t));
+
+    std::int32_t sounding = 0;
+    for (int k = 0; k < numSamples; ++k)
+    {
+        std::int32_t bits;
+        std::memcpy (&bits, source + k, sizeof (bits));
+        const std::int32_t magnitude = bits & 0x7fffffff;
+        const std::int32_t keep = magnitude >= quietest && magnitude <= largest ? -1 : 0;
+        bits &= keep;
+        sounding |= keep;
+        std::memcpy (slot + k, &bits, sizeof (bits));
+    }
+    return sounding != 0;
+}
+} // namespace
+
 BinauralRenderer::BinauralRenderer (FftBackend backend)
     : backendInUse (isFftBackendAvailable (backend) ? backend : FftBackend::kiss),
       fft (std::make_unique<FftConvolver> (HrirSet(), backendInUse)),
@@ -119,29 +149,5 @@ void BinauralRenderer::renderPiece (const float* const* inputs, float* const* ou
 
     float* pieceOutputs[kNumEars] = { outputs[0] + offset, outputs[1] + offset };
     fft->process (feeds.data(), pieceOutputs, kNumFeeds, numSamples);
-}
-
-bool BinauralRenderer::readInput (const float* source, float* slot, int numSamples) noexcept
-{
-    // NaN, infinities and anything below -400 dBFS enter as silence: nothing downstream
-    // can be poisoned, and no product of a tiny input with a filter tap or pan gain can
-    // fall into the slow denormal range, without switching on a flush-to-zero mode.
-    // Compared as bit patterns (the order of non-negative floats), so the loop vectorises.
-    constexpr std::int32_t quietest = 0x1e3ce508; // 1.0e-20f
-    constexpr std::int32_t largest = 0x7f7fffff;  // the largest finite float
-    static_assert (sizeof (float) == sizeof (std::int32_t));
-
-    std::int32_t sounding = 0;
-    for (int k = 0; k < numSamples; ++k)
-    {
-        std::int32_t bits;
-        std::memcpy (&bits, source + k, sizeof (bits));
-        const std::int32_t magnitude = bits & 0x7fffffff;
-        const std::int32_t keep = magnitude >= quietest && magnitude <= largest ? -1 : 0;
-        bits &= keep;
-        sounding |= keep;
-        std::memcpy (slot + k, &bits, sizeof (bits));
-    }
-    return sounding != 0;
 }
 } // namespace vendrasolith

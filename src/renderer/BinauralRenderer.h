@@ -73,7 +73,6 @@ public:
 private:
     void applyControls() noexcept;
     void renderPiece (const float* const* inputs, float* const* outputs, int numInputs, int offset, int numSamples) noexcept;
-    bool readInput (const float* source, float* slot, int numSamples) noexcept;
 
     const FftBackend backendInUse;
     std::atomic<float> angle { 0.0f };

@@ -1,4 +1,5 @@
 #include "FftConvolver.h"
+#include "VectorClones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,29 @@ namespace
             any |= bits;
         }
         return (any & 0x7fffffffu) != 0;
+    }
+
+    /** Y = X H, or Y += X H with accumulate, bin by bin. */
+    VENDRASOLITH_VECTOR_CLONES
+    void multiplySpectra (const Complex* __restrict X, const Complex* __restrict H, Complex* __restrict Y, int bins,
+                          bool accumulate) noexcept
+    {
+        if (! accumulate)
+        {
+            for (int k = 0; k < bins; ++k)
+            {
+                Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
+                Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
+            }
+        }
+        else
+        {
+            for (int k = 0; k < bins; ++k)
+            {
+                Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
+                Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
+            }
+        }
     }
 
     // Ring runs that may pass the end continue at its start.
@@ -195,31 +219,9 @@ void FftConvolver::transformFeed (ConvolutionFilters& filters, const float* fram
 
     // Distinct arrays, but the compiler cannot tell: without restrict it reloads X after
     // every store and keeps the loop scalar.
-    const Complex* __restrict X = inputSpectrum.data();
-    const int bins = filters.numBins();
-
     for (int j = 0; j < kNumEars; ++j)
-    {
-        const Complex* __restrict H = filters.filter (j * kNumFeeds + feed);
-        Complex* __restrict Y = sums[(size_t) j].data();
-
-        if (overwrite)
-        {
-            for (int k = 0; k < bins; ++k)
-            {
-                Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
-                Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
-            }
-        }
-        else
-        {
-            for (int k = 0; k < bins; ++k)
-            {
-                Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
-                Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
-            }
-        }
-    }
+        multiplySpectra (inputSpectrum.data(), filters.filter (j * kNumFeeds + feed), sums[(size_t) j].data(),
+                         filters.numBins(), ! overwrite);
 }
 
 void FftConvolver::runHop (int feedCount) noexcept

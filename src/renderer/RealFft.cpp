@@ -1,4 +1,5 @@
 #include "RealFft.h"
+#include "VectorClones.h"
 
 #include <kissfft/kiss_fftr.h>
 
@@ -126,6 +127,48 @@ namespace
         fftwf_destroy_plan (plans.inverse);
         plans.forward = plans.inverse = nullptr;
     }
+
+    /** The split step after the half-size complex transform Z of the n real samples
+        (M = n/2 bins): the n/2 + 1 bins X of the real transform (see RealFft::forward). */
+    VENDRASOLITH_VECTOR_CLONES
+    void splitIntoRealSpectrum (const Complex* __restrict Z, const Complex* __restrict W, Complex* __restrict X, int M) noexcept
+    {
+        X[0] = { Z[0].re + Z[0].im, 0.0f };
+        X[M] = { Z[0].re - Z[0].im, 0.0f };
+        X[M / 2] = { Z[M / 2].re, -Z[M / 2].im };
+
+        for (int k = 1; k < M / 2; ++k)
+        {
+            const Complex a = Z[k], b = Z[M - k];
+            const float eRe = 0.5f * (a.re + b.re), eIm = 0.5f * (a.im - b.im);
+            const float oRe = 0.5f * (a.im + b.im), oIm = -0.5f * (a.re - b.re);
+            const float tRe = W[k].re * oRe - W[k].im * oIm;
+            const float tIm = W[k].re * oIm + W[k].im * oRe;
+            X[k] = { eRe + tRe, eIm + tIm };
+            X[M - k] = { eRe - tRe, tIm - eIm };
+        }
+    }
+
+    /** The same step backwards: the half-size spectrum whose inverse transform gives n
+        times the real samples of the bins X. */
+    VENDRASOLITH_VECTOR_CLONES
+    void joinIntoHalfSizeSpectrum (const Complex* __restrict X, const Complex* __restrict W, Complex* __restrict Z, int M) noexcept
+    {
+        Z[0] = { X[0].re + X[M].re, X[0].re - X[M].re };
+        Z[M / 2] = { 2.0f * X[M / 2].re, -2.0f * X[M / 2].im };
+
+        for (int k = 1; k < M / 2; ++k)
+        {
+            const Complex a = X[k], b = X[M - k];
+            // S = X[k] + X*[M-k], D = X[k] - X*[M-k], U = W^-k D.
+            const float sRe = a.re + b.re, sIm = a.im - b.im;
+            const float dRe = a.re - b.re, dIm = a.im + b.im;
+            const float uRe = W[k].re * dRe + W[k].im * dIm;
+            const float uIm = W[k].re * dIm - W[k].im * dRe;
+            Z[k] = { sRe - uIm, sIm + uRe };
+            Z[M - k] = { sRe + uIm, uRe - sIm };
+        }
+    }
 } // namespace
 #endif
 
@@ -215,25 +258,7 @@ void RealFft::forward (const float* samples, Complex* bins) noexcept
         fftwf_execute_dft (fftwForward, reinterpret_cast<fftwf_complex*> (const_cast<float*> (samples)),
                            reinterpret_cast<fftwf_complex*> (scratch.data()));
 
-        const Complex* __restrict Z = scratch.data();
-        const Complex* __restrict W = twiddles.data();
-        Complex* __restrict X = bins;
-        const int M = n / 2;
-
-        X[0] = { Z[0].re + Z[0].im, 0.0f };
-        X[M] = { Z[0].re - Z[0].im, 0.0f };
-        X[M / 2] = { Z[M / 2].re, -Z[M / 2].im };
-
-        for (int k = 1; k < M / 2; ++k)
-        {
-            const Complex a = Z[k], b = Z[M - k];
-            const float eRe = 0.5f * (a.re + b.re), eIm = 0.5f * (a.im - b.im);
-            const float oRe = 0.5f * (a.im + b.im), oIm = -0.5f * (a.re - b.re);
-            const float tRe = W[k].re * oRe - W[k].im * oIm;
-            const float tIm = W[k].re * oIm + W[k].im * oRe;
-            X[k] = { eRe + tRe, eIm + tIm };
-            X[M - k] = { eRe - tRe, tIm - eIm };
-        }
+        splitIntoRealSpectrum (scratch.data(), twiddles.data(), bins, n / 2);
         return;
     }
 #endif
@@ -245,27 +270,9 @@ void RealFft::inverse (Complex* bins, float* samples) noexcept
 #if VENDRASOLITH_HAVE_FFTW
     if (fftwInverse != nullptr)
     {
-        const Complex* __restrict X = bins;
-        const Complex* __restrict W = twiddles.data();
-        Complex* __restrict Z = scratch.data();
-        const int M = n / 2;
+        joinIntoHalfSizeSpectrum (bins, twiddles.data(), scratch.data(), n / 2);
 
-        Z[0] = { X[0].re + X[M].re, X[0].re - X[M].re };
-        Z[M / 2] = { 2.0f * X[M / 2].re, -2.0f * X[M / 2].im };
-
-        for (int k = 1; k < M / 2; ++k)
-        {
-            const Complex a = X[k], b = X[M - k];
-            // S = X[k] + X*[M-k], D = X[k] - X*[M-k], U = W^-k D.
-            const float sRe = a.re + b.re, sIm = a.im - b.im;
-            const float dRe = a.re - b.re, dIm = a.im + b.im;
-            const float uRe = W[k].re * dRe + W[k].im * dIm;
-            const float uIm = W[k].re * dIm - W[k].im * dRe;
-            Z[k] = { sRe - uIm, sIm + uRe };
-            Z[M - k] = { sRe + uIm, uRe - sIm };
-        }
-
-        fftwf_execute_dft (fftwInverse, reinterpret_cast<fftwf_complex*> (Z), reinterpret_cast<fftwf_complex*> (samples));
+        fftwf_execute_dft (fftwInverse, reinterpret_cast<fftwf_complex*> (scratch.data()), reinterpret_cast<fftwf_complex*> (samples));
         return;
     }
 #endif
