@@ -27,6 +27,7 @@
 #include "OutputGainStage.h"
 
 #include "RealFft.h"
+#include "SpectralProduct.h"
 #include "ThreadClock.h"
 
 #include <algorithm>
@@ -112,30 +113,10 @@ public:
         {
             fft.forward ((*frames)[(size_t) feed].data(), spectra->input.data());
 
-            // restrict lets the compiler vectorise the products, as a floor should.
-            const Complex* __restrict X = spectra->input.data();
+            // The convolver's own products: the floor is the work no convolver can skip.
             for (int ear = 0; ear < kNumEars; ++ear)
-            {
-                const Complex* __restrict H = spectra->filters[(size_t) (ear * kNumFeeds + feed)].data();
-                Complex* __restrict Y = spectra->output[(size_t) ear].data();
-
-                if (feed == 0)
-                {
-                    for (int k = 0; k < kBins; ++k)
-                    {
-                        Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
-                        Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
-                    }
-                }
-                else
-                {
-                    for (int k = 0; k < kBins; ++k)
-                    {
-                        Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
-                        Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
-                    }
-                }
-            }
+                multiplySpectra (spectra->input.data(), spectra->filters[(size_t) (ear * kNumFeeds + feed)].data(),
+                                 spectra->output[(size_t) ear].data(), kBins, feed != 0);
         }
 
         for (int ear = 0; ear < kNumEars; ++ear)

@@ -1,5 +1,5 @@
 #include "FftConvolver.h"
-#include "VectorClones.h"
+#include "SpectralProduct.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,29 +23,6 @@ namespace
             any |= bits;
         }
         return (any & 0x7fffffffu) != 0;
-    }
-
-    /** Y = X H, or Y += X H with accumulate, bin by bin. */
-    VENDRASOLITH_VECTOR_CLONES
-    void multiplySpectra (const Complex* __restrict X, const Complex* __restrict H, Complex* __restrict Y, int bins,
-                          bool accumulate) noexcept
-    {
-        if (! accumulate)
-        {
-            for (int k = 0; k < bins; ++k)
-            {
-                Y[k].re = X[k].re * H[k].re - X[k].im * H[k].im;
-                Y[k].im = X[k].re * H[k].im + X[k].im * H[k].re;
-            }
-        }
-        else
-        {
-            for (int k = 0; k < bins; ++k)
-            {
-                Y[k].re += X[k].re * H[k].re - X[k].im * H[k].im;
-                Y[k].im += X[k].re * H[k].im + X[k].im * H[k].re;
-            }
-        }
     }
 
     // Ring runs that may pass the end continue at its start.
@@ -217,8 +194,6 @@ void FftConvolver::transformFeed (ConvolutionFilters& filters, const float* fram
     filters.fft().forward (frame, inputSpectrum.data());
     ++forwardTransforms;
 
-    // Distinct arrays, but the compiler cannot tell: without restrict it reloads X after
-    // every store and keeps the loop scalar.
     for (int j = 0; j < kNumEars; ++j)
         multiplySpectra (inputSpectrum.data(), filters.filter (j * kNumFeeds + feed), sums[(size_t) j].data(),
                          filters.numBins(), ! overwrite);
