@@ -27,7 +27,7 @@
 #include "OutputGainStage.h"
 
 #include "RealFft.h"
-#include "SpectralProduct.h"
+#include "BinProducts.h"
 #include "ThreadClock.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "FftConvolver.h"
-#include "SpectralProduct.h"
+#include "BinProducts.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "SpectralProduct.h"
+#include "BinProducts.h"
 #include "VectorClones.h"
 
 namespace vendrasolith
